@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running MP3 Tunepicker need, when it is missing.
+# A second run finds everything in place and costs a second.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev          # Qt 6 Core, Gui, Widgets (and the OpenGL headers Qt Gui wants)
+  libgtest-dev libgmock-dev       # tests
+  libbenchmark-dev                # bench/
+  xvfb xauth x11-apps             # windows on a virtual screen, screenshots (xwd)
+  fonts-dejavu-core               # a sans and a monospace family for the windows
+  xdg-utils                       # xdg-open: the playlist's and help file's associated program
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

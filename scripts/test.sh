@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, runs every test, then starts the program once as a user
+# would without a display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+(cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM bash scripts/run.sh --no-build

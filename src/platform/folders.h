@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace mixgen {
+
+// Appends "/" unless the text already ends with one. The one place that rule lives.
+QString withTrailingSlash(const QString& path);
+
+// The folder that holds the running executable, symlinks resolved, ending in "/".
+QString programFolder();
+
+// Where the batch file, the list file and the loader's marker live, ending in "/".
+// "TEMP" when set and not empty; otherwise $XDG_RUNTIME_DIR when set; otherwise
+// /tmp/mixgen-<uid>/, created with mode 0700. A private folder owned by another user (or
+// open to others) is refused: the result is empty and *why says so.
+QString workFolder(QString* why = nullptr);
+
+} // namespace mixgen

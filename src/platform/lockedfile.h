@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Safe sharing of the small store files (settings, registry tree) between instances.
+namespace mixgen {
+
+// The file's whole content; empty when it is missing or cannot be read. Needs no lock:
+// writers replace the file atomically, so a reader sees the old or the new file, never half.
+QByteArray readStoreFile(const QString& path);
+
+// Read-modify-write under an exclusive lock: takes the lock (a companion lock file beside
+// path), rereads the file, hands its content to edit, and when edit returns new content,
+// writes it to a temporary file in the same folder, flushes it and renames it over path.
+// Creates the folder when it is missing. Returns false, changing nothing, when any step
+// fails (read-only folder, full disk); edit returning nullopt means "no change" and is true.
+bool updateStoreFile(const QString& path,
+                     const std::function<std::optional<QByteArray>(const QByteArray&)>& edit);
+
+} // namespace mixgen

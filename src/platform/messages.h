@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// Every message box of the program goes through this seam, so that logic and windows can be
+// driven by scripted answers in tests and by the terminal when there is no display.
+namespace mixgen {
+
+enum class MsgIcon { None, Information, Exclamation, Critical };
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Yes, No, Cancel };
+
+class MessageSeam {
+public:
+    virtual ~MessageSeam() = default;
+    // Shows one message box and returns the button pressed. The caption is the application
+    // title for every box the program shows.
+    virtual MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon,
+                           MsgButtons buttons) = 0;
+};
+
+// The seam in use. Until one is installed, messages go to the terminal.
+MessageSeam& messageSeam();
+// Installs a seam (not owned); nullptr goes back to the terminal one.
+void setMessageSeam(MessageSeam* seam);
+
+// The call the program makes: a box with the application title as caption.
+MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
+                 MsgIcon icon = MsgIcon::None);
+
+// The word for an icon as printed on the terminal ("information", "exclamation", ...).
+QString iconWord(MsgIcon icon);
+
+// The seam for running without a display: every box is printed to standard error (caption,
+// icon word, text). A question is asked on the terminal when standard input is one;
+// otherwise it is answered with the choice that changes nothing (No, or Cancel when offered).
+class TerminalMessages final : public MessageSeam {
+public:
+    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon,
+                   MsgButtons buttons) override;
+};
+
+} // namespace mixgen

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace mixgen {
+
+// What became of an attempt to start a program. Programs are always started from an
+// argument vector, never through a shell, so blanks, quotes, ";" and "$(...)" are harmless.
+struct StartResult {
+    bool started = false;
+    int exitCode = -1;  // for RunAndWait: the program's exit status once it has ended
+    QString error;      // why it could not be started ("No such file or directory", ...)
+};
+
+// Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
+// naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
+// beside the program, as the desktop hands batch files to its command interpreter.
+// whileWaiting, when given, is called about every 50 ms until the program ends, so that a
+// window can repaint and show progress.
+StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {});
+
+// Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
+// found or started is reported in the result; a started one is never left as a zombie.
+StartResult startDetached(const QStringList& argv);
+
+} // namespace mixgen
