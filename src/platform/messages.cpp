@@ -1,0 +1,1 @@
+// Placeholder: filled in by this unit's owner.
