@@ -13,6 +13,10 @@ double leadingNumericValue(const QString& text);
 // the 32-bit signed range.
 int roundHalfEven(double value);
 
+// The same rounding without the clamp: the nearest whole number, a half going to the even
+// neighbour; infinities and NaN come back unchanged.
+double roundHalfEvenValue(double value);
+
 // A number written back as text the way the request fields show it: no leading zeros, a
 // fraction keeps its decimals, no exponent ("7", "2.5", "100000").
 QString numberToText(double value);

@@ -17,8 +17,17 @@ QByteArray readStoreFile(const QString& path);
 // path), rereads the file, hands its content to edit, and when edit returns new content,
 // writes it to a temporary file in the same folder, flushes it and renames it over path.
 // Creates the folder when it is missing. Returns false, changing nothing, when any step
-// fails (read-only folder, full disk); edit returning nullopt means "no change" and is true.
+// fails (read-only folder, full disk, an existing file that cannot be read); edit returning
+// nullopt means "no change" and is true.
 bool updateStoreFile(const QString& path,
                      const std::function<std::optional<QByteArray>(const QByteArray&)>& edit);
+
+// Whether updateStoreFile could replace path now: its folder exists and may be written, and
+// the file, when it exists, may be read and written. Stands in for opening with write rights.
+bool storeFileWritable(const QString& path);
+
+// The companion lock file and the temporary file updateStoreFile uses beside path.
+QString storeLockPath(const QString& path);
+QString storeTempPath(const QString& path);
 
 } // namespace mixgen

@@ -1,1 +1,177 @@
-// Placeholder: filled in by this unit's owner.
+#include "lockedfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mixgen {
+
+namespace {
+
+// Mode of a store file created for the first time: it is the user's own.
+constexpr mode_t kNewFileMode = 0600;
+
+// The file that is really replaced: a store file kept as a symbolic link (to a dotfiles
+// folder, say) keeps its link, and the link's target gets the new content.
+QString resolvedTarget(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+// Holds an exclusive flock on the companion lock file for as long as it lives. The lock goes
+// with the process, so a writer that is killed never leaves it taken.
+class StoreLock {
+public:
+    explicit StoreLock(const QString& lockPath) {
+        const QByteArray name = QFile::encodeName(lockPath);
+        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+        if (m_fd < 0)
+            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            return;
+        int rc;
+        do {
+            rc = ::flock(m_fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        m_locked = rc == 0;
+    }
+    ~StoreLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // closing releases the lock
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+    bool locked() const { return m_locked; }
+
+private:
+    int m_fd = -1;
+    bool m_locked = false;
+};
+
+enum class ReadResult { Read, Missing, Failed };
+
+ReadResult readWhole(const QByteArray& name, QByteArray* content, mode_t* mode) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
+    *mode = st.st_mode & 07777;
+    content->clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return ReadResult::Failed;
+        }
+        content->append(buffer, n);
+    }
+    ::close(fd);
+    return ReadResult::Read;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+// Writes bytes to temp and renames it over target; on any failure removes temp and leaves
+// target as it was.
+bool replaceFile(const QByteArray& target, const QByteArray& temp, const QByteArray& bytes,
+                 mode_t mode) {
+    ::unlink(temp.constData()); // a leftover of a writer that was killed
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok)
+        ::unlink(temp.constData());
+    return ok;
+}
+
+} // namespace
+
+QString storeLockPath(const QString& path) {
+    return path + QStringLiteral(".lock");
+}
+
+QString storeTempPath(const QString& path) {
+    return path + QStringLiteral(".new");
+}
+
+QByteArray readStoreFile(const QString& path) {
+    QByteArray content;
+    mode_t mode = 0;
+    if (readWhole(QFile::encodeName(path), &content, &mode) != ReadResult::Read)
+        return {};
+    return content;
+}
+
+bool updateStoreFile(const QString& path,
+                     const std::function<std::optional<QByteArray>(const QByteArray&)>& edit) {
+    const QString target = resolvedTarget(path);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return false;
+
+    const StoreLock lock(storeLockPath(target));
+    if (!lock.locked())
+        return false;
+
+    const QByteArray targetName = QFile::encodeName(target);
+    QByteArray current;
+    mode_t mode = kNewFileMode;
+    // A file that exists but cannot be read must not be replaced by one holding only the new
+    // key: that would lose every other key.
+    if (readWhole(targetName, &current, &mode) == ReadResult::Failed)
+        return false;
+
+    const std::optional<QByteArray> changed = edit(current);
+    if (!changed)
+        return true;
+    return replaceFile(targetName, QFile::encodeName(storeTempPath(target)), *changed, mode);
+}
+
+bool storeFileWritable(const QString& path) {
+    const QString target = resolvedTarget(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return false;
+    const QByteArray name = QFile::encodeName(target);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && ::access(name.constData(), R_OK | W_OK) == 0;
+}
+
+} // namespace mixgen

@@ -1,0 +1,55 @@
+#include "settingsstore.h"
+
+#include "inifile.h"
+#include "platform/lockedfile.h"
+
+#include <QDir>
+
+namespace mixgen {
+
+namespace {
+
+// One key changed under the file's lock; an edit that changes nothing writes nothing.
+void editKey(const QString& filePath, const std::function<bool(IniDocument&)>& change) {
+    // The result is not examined: a write that fails changes nothing and must not stop the
+    // program, and no caller looks at it.
+    updateStoreFile(filePath, [&](const QByteArray& content) -> std::optional<QByteArray> {
+        IniDocument document(content);
+        if (!change(document))
+            return std::nullopt;
+        return document.toBytes();
+    });
+}
+
+} // namespace
+
+SettingsStore::SettingsStore() : m_filePath(defaultFilePath()) {}
+
+SettingsStore::SettingsStore(QString filePath) : m_filePath(std::move(filePath)) {}
+
+QString SettingsStore::defaultFilePath() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) // a relative value is to be ignored
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/MIXGEN/MIXGEN.ini");
+}
+
+QString SettingsStore::GetSetting(const QString& section, const QString& key,
+                                  const QString& def) const {
+    const std::optional<QByteArray> stored =
+        IniDocument(readStoreFile(m_filePath)).value(section, key);
+    return stored ? QString::fromUtf8(*stored) : def;
+}
+
+void SettingsStore::SaveSetting(const QString& section, const QString& key,
+                                const QString& value) const {
+    const QByteArray bytes = value.toUtf8();
+    editKey(m_filePath,
+            [&](IniDocument& document) { return document.setValue(section, key, bytes); });
+}
+
+void SettingsStore::DeleteSetting(const QString& section, const QString& key) const {
+    editKey(m_filePath, [&](IniDocument& document) { return document.removeValue(section, key); });
+}
+
+} // namespace mixgen
