@@ -16,4 +16,10 @@ QString programFolder();
 // open to others) is refused: the result is empty and *why says so.
 QString workFolder(QString* why = nullptr);
 
+// Makes sure path is a folder only this user can use: creates it with mode 0700 when it is
+// missing; an existing one must be a real folder (not a symbolic link) owned by this user,
+// and is closed to others when it is open to them. Returns path ending in "/", or an empty
+// text with the reason in *why.
+QString privateFolder(const QString& path, QString* why = nullptr);
+
 } // namespace mixgen
