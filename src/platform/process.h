@@ -11,8 +11,9 @@ namespace mixgen {
 // argument vector, never through a shell, so blanks, quotes, ";" and "$(...)" are harmless.
 struct StartResult {
     bool started = false;
-    int exitCode = -1;  // for RunAndWait: the program's exit status once it has ended
-    QString error;      // why it could not be started ("No such file or directory", ...)
+    int exitCode = -1; // for RunAndWait: the program's exit status once it has ended
+                       // (128 plus the signal number when a signal ended it)
+    QString error;     // why it could not be started ("No such file or directory", ...)
 };
 
 // Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
@@ -24,6 +25,12 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
 
 // Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
 // found or started is reported in the result; a started one is never left as a zombie.
+// It runs in a session of its own, so it outlives the program and its terminal.
 StartResult startDetached(const QStringList& argv);
+
+// The argument vector that RunAndWait really starts: a first entry ending in ".bat" (any
+// case) becomes programFolder() + "mixgen-cmd" followed by the batch path and the rest;
+// any other vector is returned as it is.
+QStringList commandForBatch(const QStringList& argv);
 
 } // namespace mixgen
