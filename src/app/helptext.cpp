@@ -1,0 +1,105 @@
+#include "app/helptext.h"
+
+#include "platform/appinfo.h"
+
+#include <cstdio>
+
+namespace mixgen {
+
+namespace {
+
+// The switch column is 27 characters wide, so each description starts in column 28.
+constexpr qsizetype kSwitchColumnWidth = 27;
+
+QString switchLine(const char* name, const char* description) {
+    return QString::fromLatin1(name).leftJustified(kSwitchColumnWidth, u' ') +
+           QString::fromLatin1(description);
+}
+
+} // namespace
+
+QString commandLineHelpText() {
+    const QStringList lines = {
+        QStringLiteral("Command line parameters:"),
+        QString(),
+        switchLine("/P:[path]", "Path to search for mp3's"),
+        switchLine("/O:{path}[filename]", "Output file (.M3U)"),
+        switchLine("/N:[n]", "Number of songs"),
+        switchLine("/A", "Automatically Open Playlist"),
+        switchLine("/E", "Automatically Enqueue playlist"),
+        switchLine("/Y", "Yes to all questions"),
+        switchLine("/S", "Silent mode (only messages)"),
+        switchLine("/LOADER", "Loader (multiple folders handler)"),
+        switchLine("/?", "Display this information"),
+        QString(),
+        QStringLiteral("%1 is free software: copy it and share it with anyone you like.")
+            .arg(QLatin1String(kAppTitle)),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString usageText() {
+    const QStringList lines = {
+        QStringLiteral(
+            "Usage: mixgen [/P:folder[;folder...]] [/O:file] [/N:n] [/A] [/E] [/Y] [/S]"),
+        QStringLiteral("       mixgen /?"),
+        QStringLiteral("       mixgen --help | --version"),
+        QString(),
+        QStringLiteral("%1 makes a random playlist (.M3U) of the songs found below the given "
+                       "folders.")
+            .arg(QLatin1String(kAppTitle)),
+        QStringLiteral("Without arguments it opens its main window."),
+        QString(),
+        QStringLiteral("  /P:folder[;folder...]  folders to search; may hold blanks, runs up to "
+                       "the next switch"),
+        QStringLiteral("  /O:file                output playlist; a name without a leading / is "
+                       "put in the"),
+        QStringLiteral("                         /P: folder, .M3U is added; ends at the first "
+                       "blank (default MIXGEN)"),
+        QStringLiteral("  /N:n                   number of songs (1000 when missing or not above "
+                       "0)"),
+        QStringLiteral("  /A                     open the playlist when it is written"),
+        QStringLiteral("  /E                     enqueue the playlist in the player (wins over "
+                       "/A)"),
+        QStringLiteral("  /Y                     overwrite an existing playlist without asking"),
+        QStringLiteral("  /S                     silent: no windows but messages; end after the "
+                       "run"),
+        QStringLiteral("  /LOADER                let instances started together for several "
+                       "folders make one playlist"),
+        QStringLiteral("  /?                     show the command-line help"),
+        QStringLiteral("  --help                 show this text and end"),
+        QStringLiteral("  --version              show the version and end"),
+        QString(),
+        QStringLiteral("Switches may be written in any case. A switch counts only at the start "
+                       "or after a blank."),
+        QStringLiteral("Example: mixgen \"/P:/home/me/My Music;/mnt/usb/songs\" /O:party /N:50 "
+                       "/Y"),
+    };
+    return lines.join(u'\n');
+}
+
+QString versionLine() {
+    return QLatin1String(kAppTitle) + u' ' + versionText();
+}
+
+QString terminalInfoText(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == u"--help")
+            return usageText();
+        if (argument == u"--version")
+            return versionLine();
+    }
+    return {};
+}
+
+void printOnTerminal(const QString& text) {
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!lines.endsWith(u'\n'))
+        lines += u'\n';
+    const QByteArray bytes = lines.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace mixgen
