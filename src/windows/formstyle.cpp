@@ -1,0 +1,39 @@
+#include "windows/formstyle.h"
+
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+namespace mixgen {
+
+namespace {
+
+QFont namedOrSystemFont(const QString& family, QFontDatabase::SystemFont fallback,
+                        double pointSize) {
+    QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive)
+                     ? QFont(family)
+                     : QFontDatabase::systemFont(fallback);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+} // namespace
+
+void paintFormBackground(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, formBackColour());
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QFont formFont() {
+    return namedOrSystemFont(QStringLiteral("Tahoma"), QFontDatabase::GeneralFont, 8.25);
+}
+
+QFont terminalFont(double pointSize, bool bold) {
+    QFont font = namedOrSystemFont(QStringLiteral("Terminal"), QFontDatabase::FixedFont, pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace mixgen

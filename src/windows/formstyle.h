@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+
+class QWidget;
+
+// What the program's windows share in looks: their sizes are laid out in twips, and they
+// wear one background colour and a small set of fonts.
+namespace mixgen {
+
+// 15 twips make one pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
+inline constexpr int twips(int value) {
+    return value / kTwipsPerPixel;
+}
+
+// A rectangle given as left, top, width and height in twips.
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+// The windows' own blue (red 83, green 162, blue 225).
+inline QColor formBackColour() {
+    return {83, 162, 225};
+}
+
+// Fills widget with the windows' background colour.
+void paintFormBackground(QWidget* widget);
+
+// Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
+QFont formFont();
+
+// "Terminal" at pointSize when it is installed, else the desktop's monospace family.
+QFont terminalFont(double pointSize, bool bold = false);
+
+} // namespace mixgen

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mixgen {
+
+class frmPlaylist;
+
+// The main window: it holds the one request the program works on (search paths, output
+// playlist, number of songs), starts a generation in the playlist window and remembers the
+// paths and output names of earlier requests. A dialog, so that Enter presses the default
+// button and Esc the cancel button.
+class frmMain final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: histories, window titles, the tag file, then the command line (the program's
+    // arguments): none shows this window, "?" prints the command-line help and ends, anything
+    // else is a request that runs at once.
+    void Form_Load(const QStringList& arguments);
+
+    // Fills the drop-down lists of cboPath and cboOutput from the histories.
+    void LoadHistory();
+    // Records the current path text and output name as the newest history entries.
+    void SaveHistory();
+
+    // Shows this window again and gives it the focus. Without a display nobody could use it,
+    // so the program ends instead.
+    void showWithFocus();
+
+    // The playlist window, created on first use.
+    frmPlaylist& playlistWindow();
+
+    // The program's arguments joined into one text, as Form_Load got them.
+    const QString& commandLine() const { return m_commandLine; }
+    void setCommandLine(const QString& commandLine) { m_commandLine = commandLine; }
+    // True when the command line carried a request: its runs decide the exit status.
+    bool isCommandLineRequest() const { return m_commandLineRequest; }
+
+    // Where the tag file and the help file are looked for: the executable's folder unless set.
+    const QString& programFolderPath() const { return m_programFolder; }
+    void setProgramFolderPath(const QString& folder) { m_programFolder = folder; }
+
+    // The controls, named as the other windows know them.
+    QFrame* fraMain = nullptr;
+    QComboBox* cboPath = nullptr;
+    QPushButton* cmdBrowsePath = nullptr;
+    QComboBox* cboOutput = nullptr;
+    QPushButton* cmdBrowseOutput = nullptr;
+    QLineEdit* txtNumber = nullptr;
+    QPushButton* cmdPlaylist = nullptr;
+    QPushButton* cmdOptions = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPushButton* cmdHelp = nullptr;
+    QLabel* lblOutput = nullptr;
+    QLabel* lblPath = nullptr;
+    QLabel* lblNumber = nullptr;
+    QLabel* lblTag = nullptr;
+
+public slots:
+    // Checks the request and hands it to the playlist window; false when a check failed.
+    bool cmdPlaylist_Click();
+    void cmdExit_Click();
+    void cmdHelp_Click();
+    void lblTag_Click();
+    void txtNumber_Change();
+    void cboOutput_LostFocus();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void initWindow();
+    void initPathRow();
+    void initOutputRow();
+    void initNumberRow();
+    void initTag();
+    void initTabOrder();
+    void showTagLabel(const QString& label);
+
+    std::unique_ptr<frmPlaylist> m_playlist;
+    QString m_commandLine;
+    QString m_programFolder;
+    bool m_commandLineRequest = false;
+    bool m_unloading = false;
+};
+
+} // namespace mixgen

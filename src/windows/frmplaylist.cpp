@@ -1,0 +1,463 @@
+#include "windows/frmplaylist.h"
+
+#include "app/commandline.h"
+#include "app/programexit.h"
+#include "core/settingkeys.h"
+#include "core/settingsstore.h"
+#include "generate/playlistwriter.h"
+#include "generate/randomsource.h"
+#include "generate/songsearch.h"
+#include "platform/display.h"
+#include "platform/messages.h"
+#include "windows/formstyle.h"
+#include "windows/frmmain.h"
+#include "windows/launcher.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStringListModel>
+#include <QTimer>
+
+namespace mixgen {
+
+namespace {
+
+const QString kReadingCaption = QStringLiteral("Please wait... Reading files...");
+const QString kOpenCaption = QStringLiteral("&Open playlist");
+const QString kOpenTip =
+    QStringLiteral("Click here to open the playlist with the program associated with a playlist");
+const QString kPlayCaption = QStringLiteral("&Play playlist");
+const QString kPlayTip = QStringLiteral("Click here to play the playlist in WinAmp");
+
+QString setting(const char* key, const char* def = "") {
+    return SettingsStore().GetSetting(QLatin1String(keys::kSettings), QLatin1String(key),
+                                      QLatin1String(def));
+}
+
+QLabel* makeStatusLabel(QWidget* parent, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(twipsRect(120, 275, 2775, 255));
+    label->hide();
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
+                        const QRect& place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setToolTip(tip);
+    button->setGeometry(place);
+    button->hide();
+    return button;
+}
+
+QListView* makeList(QWidget* parent, QStringListModel* model, const QRect& place) {
+    auto* list = new QListView(parent);
+    list->setModel(model);
+    list->setGeometry(place);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row has the same height: a hundred thousand rows are laid out at once.
+    list->setUniformItemSizes(true);
+    list->setLayoutMode(QListView::Batched);
+    return list;
+}
+
+} // namespace
+
+frmPlaylist::frmPlaylist(frmMain& main) : QDialog(nullptr), m_main(main) {
+    initWindow();
+    initStatusLabels();
+    initButtons();
+    initLists();
+    initTabOrder();
+
+    registerWindowUnload(WindowSlot::Playlist, [this] {
+        m_unloading = true;
+        close();
+    });
+    registerExitTagSetter([this] { setTag(QStringLiteral("1")); });
+    // Activations of the program's other windows tell when this one is left.
+    qApp->installEventFilter(this);
+}
+
+frmPlaylist::~frmPlaylist() {
+    registerWindowUnload(WindowSlot::Playlist, nullptr);
+    registerExitTagSetter(nullptr);
+    setBusy(false);
+}
+
+void frmPlaylist::initWindow() {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(twips(10440), twips(3750));
+    paintFormBackground(this);
+    setFont(formFont());
+
+    Frame1 = new QFrame(this);
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Frame1->setGeometry(twipsRect(120, 0, 10215, 615));
+    paintFormBackground(Frame1);
+}
+
+void frmPlaylist::initStatusLabels() {
+    // All three in one place; one at a time is visible.
+    lblDone = makeStatusLabel(Frame1, QStringLiteral("Done. Playlist is shown below."));
+    lblWait = makeStatusLabel(Frame1, QStringLiteral("Please wait... Writing playlist..."));
+    lblRead = makeStatusLabel(Frame1, kReadingCaption);
+}
+
+void frmPlaylist::initButtons() {
+    cmdEnqueue = makeButton(Frame1, QStringLiteral("&Enqueue Playlist"),
+                            QStringLiteral("Click to enqueue the playlist in WinAmp"),
+                            twipsRect(3000, 210, 1695, 300));
+    cmdOpen = makeButton(Frame1, kOpenCaption, kOpenTip, twipsRect(4800, 210, 1695, 300));
+    cmdRedo = makeButton(Frame1, QStringLiteral("&Redo operation"),
+                         QStringLiteral("Click to redo the search and pick operation"),
+                         twipsRect(6600, 210, 1695, 300));
+    cmdClose =
+        makeButton(Frame1, QStringLiteral("&Close"), QStringLiteral("Click to close this window"),
+                   twipsRect(8400, 210, 1695, 300));
+    // Enter presses it; Esc too (see reject).
+    cmdClose->setDefault(true);
+
+    connect(cmdEnqueue, &QPushButton::clicked, this, &frmPlaylist::cmdEnqueue_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmPlaylist::cmdOpen_Click);
+    connect(cmdRedo, &QPushButton::clicked, this, &frmPlaylist::cmdRedo_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmPlaylist::cmdClose_Click);
+}
+
+void frmPlaylist::initLists() {
+    m_finalModel = new QStringListModel(this);
+    m_initModel = new QStringListModel(this);
+
+    lstFinal = makeList(this, m_finalModel, twipsRect(120, 720, 10215, 2940));
+    lstFinal->setFont(terminalFont(9));
+
+    // The found songs lie below the window's client area and are never seen.
+    lstInit = makeList(this, m_initModel, twipsRect(120, 3960, 10215, 2400));
+    lstInit->setFont(terminalFont(9, true));
+    lstInit->setFocusPolicy(Qt::NoFocus);
+}
+
+void frmPlaylist::initTabOrder() {
+    setTabOrder(cmdClose, cmdEnqueue);
+    setTabOrder(cmdEnqueue, cmdOpen);
+    setTabOrder(cmdOpen, cmdRedo);
+    setTabOrder(cmdRedo, lstFinal);
+}
+
+QStringList frmPlaylist::pickedSongs() const {
+    return m_finalModel->stringList();
+}
+
+QStringList frmPlaylist::foundSongs() const {
+    return m_initModel->stringList();
+}
+
+QString frmPlaylist::playlistPath() const {
+    return m_main.cboOutput->currentText();
+}
+
+void frmPlaylist::showForRun() {
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        queueRun();
+        return;
+    }
+    show(); // showEvent queues the run
+}
+
+void frmPlaylist::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Shown (or shown again) by the program: a run starts. A window the desktop merely
+    // restores does not start one.
+    if (!event->spontaneous())
+        queueRun();
+}
+
+void frmPlaylist::queueRun() {
+    if (m_runQueued)
+        return;
+    m_runQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_runQueued = false;
+        Form_Activate();
+    });
+}
+
+void frmPlaylist::Form_Activate() {
+    if (m_running) {
+        // A run asked for while one goes on follows it instead of nesting inside it.
+        m_runAgain = true;
+        return;
+    }
+    m_running = true;
+    runSteps();
+    m_running = false;
+    if (m_exitAfterRun)
+        ExitProgram();
+    emit runFinished();
+    if (m_runAgain) {
+        m_runAgain = false;
+        queueRun();
+    }
+}
+
+void frmPlaylist::prepareForRun() {
+    m_initModel->setStringList({});
+    m_finalModel->setStringList({});
+
+    for (QPushButton* button : {cmdClose, cmdOpen, cmdRedo, cmdEnqueue}) {
+        button->setEnabled(false);
+        button->hide();
+    }
+    cmdOpen->setText(kOpenCaption);
+    cmdOpen->setToolTip(kOpenTip);
+
+    lblRead->setText(kReadingCaption);
+    lblRead->show();
+    lblWait->hide();
+    lblDone->hide();
+}
+
+void frmPlaylist::runSteps() {
+    const QString commandLine = m_main.commandLine();
+    if (hasSwitch(commandLine, QStringLiteral("/S"))) {
+        setFixedSize(0, 0);
+        setTag(QStringLiteral("2"));
+    }
+    prepareForRun();
+    repaint();
+    QCoreApplication::processEvents();
+    if (m_exitAfterRun)
+        return;
+
+    const QString output = playlistPath();
+    switch (askOverwrite(output, hasSwitch(commandLine, QStringLiteral("/Y")), m_tag == "1")) {
+    case OverwriteOutcome::GoOn:
+        break;
+    case OverwriteOutcome::BackToMain:
+        hide();
+        m_main.showWithFocus();
+        return;
+    case OverwriteOutcome::EndProgram:
+        ExitProgram();
+    case OverwriteOutcome::BadName:
+        finishRun();
+        return;
+    }
+
+    setBusy(true);
+    QStringList found;
+    const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), found,
+                                              [this](qint64 count) { showFoundSoFar(count); });
+    if (m_exitAfterRun) {
+        setBusy(false);
+        return;
+    }
+    if (status == SearchStatus::NoPath) {
+        setBusy(false);
+        cmdClose->setEnabled(true);
+        cmdClose_Click();
+        return;
+    }
+    // What the user did meanwhile runs now; the window takes the focus back if still shown.
+    QCoreApplication::processEvents();
+    if (isVisible())
+        activateWindow();
+    if (status == SearchStatus::Failed) {
+        finishRun();
+        return;
+    }
+    m_initModel->setStringList(found);
+
+    lblRead->hide();
+    lblWait->show();
+    repaint();
+
+    QStringList picked;
+    ClockSeededRandom random;
+    const int written =
+        pickAndWrite(found, picked, requestedSongCount(m_main.txtNumber->text()), output, random);
+    m_initModel->setStringList(found);
+    m_finalModel->setStringList(picked);
+    if (m_main.isCommandLineRequest())
+        setExitStatus(written > 0 ? 0 : 1);
+    finishRun();
+}
+
+void frmPlaylist::showFoundSoFar(qint64 count) {
+    // The buttons are hidden while the search runs, so the label may use the frame's width.
+    lblRead->resize(Frame1->width() - 2 * lblRead->x(), lblRead->height());
+    lblRead->setText(QStringLiteral("%1 %2 songs found so far").arg(kReadingCaption).arg(count));
+    // Repaint, but leave the user's clicks and keys for after the search.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmPlaylist::finishRun() {
+    setBusy(false);
+    if (m_exitAfterRun)
+        return;
+    lblWait->hide();
+    lblRead->hide();
+    lblDone->show();
+    cmdRedo->setEnabled(true);
+    cmdOpen->setEnabled(true);
+    cmdClose->setEnabled(true);
+
+    if (m_finalModel->rowCount() == 0) {
+        MsgBox(QStringLiteral("No files were found. Playlist is empty."), MsgButtons::Ok,
+               MsgIcon::Information);
+        cmdClose_Click();
+        return;
+    }
+    if (setting(keys::kOpenWith, keys::kOpenWithDefault)
+            .compare(QLatin1String("winamp"), Qt::CaseInsensitive) == 0) {
+        cmdOpen->setText(kPlayCaption);
+        cmdOpen->setToolTip(kPlayTip);
+        cmdEnqueue->setEnabled(true);
+        cmdEnqueue->show();
+    }
+    cmdClose->show();
+    cmdOpen->show();
+    cmdRedo->show();
+
+    const QString commandLine = m_main.commandLine();
+    switch (handOffFor(hasSwitch(commandLine, QStringLiteral("/E")),
+                       hasSwitch(commandLine, QStringLiteral("/A")),
+                       setting(keys::kAction, keys::kActionDefault))) {
+    case HandOff::Enqueue:
+        cmdEnqueue_Click();
+        break;
+    case HandOff::Open:
+        cmdOpen_Click();
+        break;
+    case HandOff::None:
+        break;
+    }
+
+    if (m_tag == "2")
+        ExitProgram();
+    // Without a display nobody is there to look at the result of a command-line run.
+    if (m_tag == "1" && runsWithoutDisplay())
+        ExitProgram();
+}
+
+void frmPlaylist::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void frmPlaylist::cmdOpen_Click() {
+    const QString openWith = setting(keys::kOpenWith, keys::kOpenWithDefault);
+    if (openWith.compare(QLatin1String("explorer"), Qt::CaseInsensitive) == 0)
+        startProgramOrReport({QStringLiteral("xdg-open"), playlistPath()});
+    else
+        startProgramOrReport({setting(keys::kPlayerPath), playlistPath()});
+}
+
+void frmPlaylist::cmdEnqueue_Click() {
+    const QString player = setting(keys::kPlayerPath);
+    if (player.isEmpty() || !QFileInfo(player).isFile()) {
+        // "Yes" leads to the options window, which this program does not have yet.
+        MsgBox(QStringLiteral("Cannot Enqueue playlist.\r\n\r\nPlease set Winamp Executable at "
+                              "the Options screen.\r\n\r\nWould you like to go there now?"),
+               MsgButtons::YesNo, MsgIcon::Critical);
+        return;
+    }
+    startProgramOrReport({player, QStringLiteral("/ADD"), playlistPath()});
+}
+
+void frmPlaylist::cmdRedo_Click() {
+    Form_Activate();
+}
+
+void frmPlaylist::cmdClose_Click() {
+    cmdClose->setEnabled(false);
+    hide();
+    if (m_tag == "1")
+        ExitProgram();
+    m_main.showWithFocus();
+    QCoreApplication::processEvents();
+}
+
+void frmPlaylist::Form_Deactivate() {
+    hide();
+    if (m_tag == "1")
+        endCommandLineRun();
+    else
+        m_main.showWithFocus();
+}
+
+void frmPlaylist::endCommandLineRun() {
+    // A run in progress first gets its search to the end, so that no work file is left behind.
+    if (m_running)
+        m_exitAfterRun = true;
+    else
+        ExitProgram();
+}
+
+void frmPlaylist::Form_QueryUnload(bool& cancel) {
+    cmdClose->setEnabled(false);
+    if (m_tag == "1") {
+        if (m_unloading)
+            return;
+        // The user closed the window of a command-line run: nothing else would end the
+        // program.
+        cancel = true;
+        hide();
+        endCommandLineRun();
+        return;
+    }
+    cancel = true;
+    m_main.showWithFocus();
+}
+
+void frmPlaylist::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void frmPlaylist::reject() {
+    // Esc presses the cancel button once it can be pressed.
+    if (cmdClose->isVisible() && cmdClose->isEnabled())
+        cmdClose_Click();
+}
+
+bool frmPlaylist::countsAsAnotherWindow(const QWidget* window) const {
+    // Message boxes and modal windows (the program's own pickers and options) are part of
+    // what the user is doing here, not a move to another window.
+    return window != this && window->isWindow() && !qobject_cast<const QMessageBox*>(window) &&
+           !window->isModal() && window->windowModality() == Qt::NonModal &&
+           !isAncestorOf(window) && window->windowType() != Qt::Popup &&
+           window->windowType() != Qt::ToolTip;
+}
+
+bool frmPlaylist::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && isVisible() && watched->isWidgetType()) {
+        const auto* window = static_cast<QWidget*>(watched);
+        if (countsAsAnotherWindow(window))
+            Form_Deactivate();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace mixgen
