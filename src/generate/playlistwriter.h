@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 namespace mixgen {
 
 class RandomSource;
@@ -16,12 +18,30 @@ enum class OverwriteOutcome {
 };
 OverwriteOutcome askOverwrite(const QString& outputPath, bool yesSwitch, bool commandLineRun);
 
+// Whether a regular file (not a folder) exists at path. A last part holding "*" or "?" is a
+// pattern that any regular file of its folder may fit. *cannotTell is set when the path
+// cannot even be tested (empty, too long, a folder on the way that may not be searched).
+bool normalFileExists(const QString& path, bool* cannotTell = nullptr);
+
 // The pick and the writing: creates or empties the playlist file, draws up to requested songs
 // from found (removing each), appends "0001 <path>" entries to picked and writes each path as
 // one CR LF line. A write failure shows its message and stops; what was picked so far stays.
-// Returns the number of songs written.
-int pickAndWrite(QStringList& found, QStringList& picked, int requested,
+// Returns the number of songs picked.
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random);
+
+// The same into an open device (a file, or a buffer in memory). outputPath only names the
+// playlist in the failure message.
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random);
+
+// The number of songs asked for in the number box: its leading numeric value, rounded to the
+// nearest integer with a half going to the even neighbour.
+int requestedSongCount(const QString& numberText);
+
+// The entry number shown before a picked song: the last four digits of "0000" followed by the
+// counter (1 -> "0001", 10000 -> "0000").
+QString sequenceNumber(int counter);
 
 // Which hand-off follows a run with a result: "/e" before "/a" before the "Action" setting.
 enum class HandOff { None, Enqueue, Open };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace mixgen {
 
 // The pick's random generator, behind a small interface that tests can script.
@@ -13,6 +15,24 @@ public:
     virtual double next() = 0;
     // Seconds since local midnight, with fractions: the pick re-seeds from it before each draw.
     virtual double timeOfDay() = 0;
+};
+
+// The program's own generator: xoshiro256** whose state a re-seed stirs (the seed's bits,
+// spread by splitmix64, are folded into the running state and the state is then advanced), so
+// that re-seeds within one tick of the clock still give fresh values. Its first state comes
+// from the system's entropy unless a start value is given.
+class ClockSeededRandom final : public RandomSource {
+public:
+    ClockSeededRandom();
+    explicit ClockSeededRandom(std::uint64_t start);
+
+    void reseed(double seed) override;
+    double next() override;
+    double timeOfDay() override;
+
+private:
+    std::uint64_t nextBits();
+    std::uint64_t m_state[4];
 };
 
 } // namespace mixgen

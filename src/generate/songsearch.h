@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QChar>
 #include <QString>
 #include <QStringList>
 
@@ -21,5 +23,51 @@ enum class SearchStatus {
 // the number of songs listed so far.
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
                            const std::function<void(qint64 foundSoFar)>& progress = {});
+
+// The search's own steps, each usable alone.
+
+// At most this many search folders are used from one path list.
+inline constexpr int kMaxSearchPaths = 5000;
+
+struct SplitPaths {
+    QStringList paths;      // each ending in "/", in path-list order
+    bool overLimit = false; // a segment came after kMaxSearchPaths paths: the notice is due
+};
+// Splits the path list at ";". Empty segments and a lone "/" are dropped (and do not count),
+// a segment of blanks is kept, and a segment met while kMaxSearchPaths are held stops the
+// split, even an empty one.
+SplitPaths splitPathList(const QString& pathList);
+
+// The batch file, byte for byte: the framed " Now working... " box, one dir line per path
+// and extension (path-major; the first creates the list file with ">", the others append with
+// ">>"), cls, the framed "Done" box, three blank echoes and the note about "Close on exit".
+// Paths are written UTF-8; the box bytes are code page 437; every line ends in CR LF.
+QByteArray searchBatchBytes(const QStringList& paths, const QStringList& extensions,
+                            const QString& listFilePath);
+
+// The translation of one list-file byte above 127: its character from the 40-entry table, or
+// "_" after the warning about an unsupported character, which shows lineAsRead (decoded from
+// code page 437) in capital letters.
+QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
+
+// The songs of a list file's bytes: one per line (CR LF, or a lone LF, ends a line; a last
+// line without an end counts too), each byte above 127 through OemToAnsiChar. Appends to
+// songs.
+void decodeSongList(const QByteArray& bytes, QStringList& songs);
+
+// Counts the songs an interpreter has listed so far by reading only what was added to the
+// list file since the previous call.
+class ListedSongCounter {
+public:
+    explicit ListedSongCounter(QString listFilePath) : m_path(std::move(listFilePath)) {}
+
+    // Reads what is new in the list file and returns the number of line ends seen in all.
+    qint64 poll();
+
+private:
+    QString m_path;
+    qint64 m_readUpTo = 0;
+    qint64 m_lineEnds = 0;
+};
 
 } // namespace mixgen

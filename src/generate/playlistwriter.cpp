@@ -1,0 +1,124 @@
+#include "generate/playlistwriter.h"
+
+#include "core/numbertext.h"
+#include "generate/randomsource.h"
+#include "generate/remainingpositions.h"
+#include "platform/messages.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace mixgen {
+
+namespace {
+
+struct PickResult {
+    int picked = 0;
+    bool writeFailed = false;
+};
+
+void reportWriteFailure(const QString& outputPath) {
+    MsgBox(QStringLiteral("An error occured while trying to write to file ") +
+               outputPath.toUpper() + QStringLiteral("\r\n"),
+           MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+// The index of r within a list of count entries: the whole part of r times count, kept inside
+// the list whatever the generator hands out.
+qsizetype indexFor(double r, qsizetype count) {
+    const double scaled = std::floor(r * double(count));
+    if (!(scaled >= 0))
+        return 0;
+    if (scaled >= double(count))
+        return count - 1;
+    return qsizetype(scaled);
+}
+
+// Closes the gaps the pick left, keeping the order of the songs that stay.
+void dropTaken(QStringList& found, const RemainingPositions& positions) {
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        if (positions.isTaken(i))
+            continue;
+        if (kept != i)
+            found[kept] = std::move(found[i]);
+        ++kept;
+    }
+    found.resize(kept);
+}
+
+PickResult pickInto(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
+                    const QString& outputPath, RandomSource& random) {
+    PickResult result;
+    if (requested <= 0 || found.isEmpty())
+        return result;
+    RemainingPositions positions(found.size());
+    picked.reserve(picked.size() + std::min<qsizetype>(requested, found.size()));
+    QByteArray line;
+    for (int counter = 1; positions.remaining() > 0 && counter <= requested; ++counter) {
+        // A fresh seed before every single pick; the generator mixes it into its state.
+        random.reseed(random.timeOfDay() * 3.141592);
+        const qsizetype position =
+            positions.positionAt(indexFor(random.next(), positions.remaining()));
+        const QString& song = found.at(position);
+        line = song.toUtf8();
+        line.append("\r\n");
+        if (sink.write(line) != line.size()) {
+            reportWriteFailure(outputPath);
+            result.writeFailed = true;
+            break;
+        }
+        picked.append(sequenceNumber(counter) + QLatin1Char(' ') + song);
+        positions.take(position);
+        ++result.picked;
+    }
+    dropTaken(found, positions);
+    return result;
+}
+
+} // namespace
+
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
+                 const QString& outputPath, RandomSource& random) {
+    return pickInto(found, picked, requested, sink, outputPath, random).picked;
+}
+
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random) {
+    // Created, or emptied, even when nothing will be picked.
+    QFile file(outputPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        reportWriteFailure(outputPath);
+        return 0;
+    }
+    const PickResult result = pickInto(found, picked, requested, file, outputPath, random);
+    // Most lines wait in the file's buffer: a full disk shows only now.
+    const bool flushed = file.flush();
+    file.close();
+    if (!result.writeFailed && (!flushed || file.error() != QFileDevice::NoError))
+        reportWriteFailure(outputPath);
+    return result.picked;
+}
+
+int requestedSongCount(const QString& numberText) {
+    return roundHalfEven(leadingNumericValue(numberText));
+}
+
+QString sequenceNumber(int counter) {
+    return (QStringLiteral("0000") + QString::number(counter)).right(4);
+}
+
+HandOff handOffFor(bool enqueueSwitch, bool openSwitch, const QString& actionSetting) {
+    if (enqueueSwitch)
+        return HandOff::Enqueue;
+    if (openSwitch)
+        return HandOff::Open;
+    if (actionSetting.compare(QLatin1String("enqueue"), Qt::CaseInsensitive) == 0)
+        return HandOff::Enqueue;
+    if (actionSetting.compare(QLatin1String("play"), Qt::CaseInsensitive) == 0)
+        return HandOff::Open;
+    return HandOff::None;
+}
+
+} // namespace mixgen

@@ -1,0 +1,115 @@
+#include "generate/songsearch.h"
+
+#include "platform/appinfo.h"
+#include "scriptedmessages.h"
+#include "testenv.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace mixgen;
+using mixgen::test::ScriptedMessages;
+
+namespace {
+
+const QString kWarningStart =
+    QStringLiteral("Warning! Unsupported character(s) found in filename:");
+
+QStringList decoded(const QByteArray& bytes) {
+    QStringList songs;
+    decodeSongList(bytes, songs);
+    return songs;
+}
+
+void append(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+// Catches CR left on names, a last line without its end lost, and lines merged or split.
+TEST(SongList, OneSongPerLine) {
+    EXPECT_EQ(decoded("/m/a.mp3\r\n/m/b c.mp3\r\n"), (QStringList{"/m/a.mp3", "/m/b c.mp3"}));
+    EXPECT_EQ(decoded("/m/a.mp3\n/m/b.mp3"), (QStringList{"/m/a.mp3", "/m/b.mp3"}));
+    EXPECT_EQ(decoded(""), QStringList{});
+    QStringList kept{"/earlier.mp3"};
+    decodeSongList("/m/x.mp3\r\n", kept);
+    EXPECT_EQ(kept, (QStringList{"/earlier.mp3", "/m/x.mp3"}));
+}
+
+// Catches bytes above 127 taken as Latin-1 or UTF-8 instead of through the table, and the
+// two characters the table maps to others.
+TEST(SongList, BytesAbove127GoThroughTheTable) {
+    ScriptedMessages messages;
+    EXPECT_EQ(decoded("/m/caf\x82.mp3\r\n"), QStringList{QStringLiteral("/m/caf\u00e9.mp3")});
+    EXPECT_EQ(decoded("/m/\x80\x9a\xe1.mp3\r\n"),
+              QStringList{QStringLiteral("/m/\u00c7\u00dc\u00df.mp3")});
+    EXPECT_EQ(decoded("/m/\xe3\xed\r\n"), QStringList{QStringLiteral("/m/\u00b6\u00f8")});
+    EXPECT_TRUE(messages.shown().isEmpty());
+}
+
+// Catches a changed warning text, the wrong icon, a translated or lower-case name in it, and
+// an unsupported character that is kept or dropped instead of becoming "_".
+TEST(SongList, UnsupportedCharacterWarnsAndBecomesUnderscore) {
+    ScriptedMessages messages;
+    messages.expect(kWarningStart);
+    EXPECT_EQ(decoded("/music/\xa6.mp3\r\n/music/ok.mp3\r\n"),
+              (QStringList{"/music/_.mp3", "/music/ok.mp3"}));
+    ASSERT_EQ(messages.shown().size(), 1);
+    const auto& box = messages.shown().first();
+    EXPECT_EQ(box.text,
+              QStringLiteral("Warning! Unsupported character(s) found in filename:\r\n\r\n"
+                             "/MUSIC/\u00aa.MP3\r\n\r\n"
+                             "This file will not play properly.  Rename the file to a \r\n"
+                             "name with proper characters only to solve this problem."));
+    EXPECT_EQ(box.icon, MsgIcon::Information);
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
+    EXPECT_EQ(box.caption, QLatin1String(kAppTitle));
+}
+
+// Catches one warning per name instead of one per character, and the name shown translated
+// (the warning shows the line as read, box bytes and all).
+TEST(SongList, OneWarningPerUnsupportedCharacter) {
+    ScriptedMessages messages;
+    messages.allow(kWarningStart);
+    EXPECT_EQ(decoded("/m/\xfe"
+                      "a\x82\xb3\xfe.mp3\r\n"),
+              QStringList{QStringLiteral("/m/_a\u00e9__.mp3")});
+    ASSERT_EQ(messages.shown().size(), 3);
+    for (const auto& box : messages.shown())
+        EXPECT_TRUE(box.text.contains(QStringLiteral("/M/\u25a0A\u00c9\u2502\u25a0.MP3\r\n")))
+            << box.text.toStdString();
+}
+
+// Catches a wrong count over lines that arrive in pieces, a list read again from the start on
+// every call, and a new list file not noticed.
+TEST(ListedSongCounter, CountsLineEndsAsTheListGrows) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString list = dir.filePath("mixgen.lst");
+    ListedSongCounter counter(list);
+    EXPECT_EQ(counter.poll(), 0);
+    append(list, "/m/a.mp3\r\n/m/b");
+    EXPECT_EQ(counter.poll(), 1);
+    append(list, ".mp3\r\n/m/c.mp3\r\n");
+    EXPECT_EQ(counter.poll(), 3);
+    EXPECT_EQ(counter.poll(), 3);
+    test::writeFile(list, "/n/1.mp3\r\n");
+    EXPECT_EQ(counter.poll(), 1);
+}
+
+// Catches a song list capped at a 16-bit count or an entry lost at a read boundary.
+TEST(SongList, AMillionSongs) {
+    QByteArray bytes;
+    bytes.reserve(30'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        bytes.append("/music/song").append(QByteArray::number(i)).append(".mp3\r\n");
+    const QStringList songs = decoded(bytes);
+    ASSERT_EQ(songs.size(), 1'000'000);
+    EXPECT_EQ(songs.at(32767), "/music/song32767.mp3");
+    EXPECT_EQ(songs.last(), "/music/song999999.mp3");
+}
