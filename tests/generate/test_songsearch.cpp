@@ -1,0 +1,184 @@
+#include "generate/songsearch.h"
+
+#include "core/settingsstore.h"
+#include "platform/folders.h"
+#include "scriptedmessages.h"
+#include "testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace mixgen;
+using mixgen::test::ScriptedMessages;
+
+namespace {
+
+const QString kNoFiles = QStringLiteral("No files were found. Playlist is empty.");
+
+class SongSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(music.isValid());
+        work = workFolder();
+        ASSERT_FALSE(work.isEmpty());
+        QDir(work + "mixgen.bat").removeRecursively();
+        QDir(work + "mixgen.lst").removeRecursively();
+        QFile::remove(work + "mixgen.bat");
+        QFile::remove(work + "mixgen.lst");
+    }
+    void TearDown() override {
+        SettingsStore settings;
+        for (int i = 0; i < 13; ++i)
+            settings.DeleteSetting("Settings", QStringLiteral("Ext%1").arg(i));
+    }
+
+    void addSong(const QString& relative) { test::writeFile(music.filePath(relative), "ID3"); }
+    QString song(const QString& relative) const { return music.filePath(relative); }
+
+    QTemporaryDir music;
+    QString work;
+};
+
+// Catches a batch written or run when no path is left, and a changed empty-result message.
+TEST_F(SongSearch, NoPathShowsTheEmptyResultAndWritesNothing) {
+    for (const QString& pathList : {QStringLiteral(";"), QStringLiteral("/"), QString()}) {
+        ScriptedMessages messages;
+        messages.expect(kNoFiles);
+        QStringList found{"/stale.mp3"};
+        EXPECT_EQ(runSongSearch(pathList, found), SearchStatus::NoPath);
+        EXPECT_TRUE(found.isEmpty());
+        ASSERT_EQ(messages.shown().size(), 1);
+        EXPECT_EQ(messages.shown().first().text, kNoFiles);
+        EXPECT_EQ(messages.shown().first().icon, MsgIcon::Information);
+        EXPECT_FALSE(QFileInfo::exists(work + "mixgen.bat"));
+    }
+}
+
+// Catches a search that goes on without a usable work folder, or fails without saying why.
+TEST_F(SongSearch, RefusedWorkFolderIsReportedWithItsReason) {
+    const QByteArray savedTemp = qgetenv("TEMP");
+    qputenv("TEMP", QFile::encodeName(music.filePath("no-such-folder")));
+    QString why;
+    const QString refused = workFolder(&why);
+    ScriptedMessages messages;
+    messages.expect("work folder");
+    QStringList found{"/stale.mp3"};
+    const SearchStatus status = runSongSearch(music.path(), found);
+    qputenv("TEMP", savedTemp);
+
+    EXPECT_TRUE(refused.isEmpty());
+    EXPECT_EQ(status, SearchStatus::Failed);
+    EXPECT_TRUE(found.isEmpty());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_TRUE(messages.shown().first().text.endsWith(why))
+        << messages.shown().first().text.toStdString();
+    EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(QFileInfo::exists(music.filePath("no-such-folder")));
+}
+
+// Catches a batch file that cannot be written passing silently, and half-written or
+// temporary files left in the work folder.
+TEST_F(SongSearch, UnwritableBatchFileFailsCleanly) {
+    ASSERT_TRUE(QDir().mkpath(work + "mixgen.bat"));
+    ScriptedMessages messages;
+    const QString expected = QStringLiteral("An error occured while trying to write to file ") +
+                             (work + "mixgen.bat").toUpper();
+    messages.expect(expected);
+    QStringList found;
+    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(messages.shown().first().text.startsWith(expected + "\r\n\r\n"));
+    EXPECT_GT(messages.shown().first().text.size(), expected.size() + 4) << "the reason is missing";
+    EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"mixgen.bat"});
+    QDir(work + "mixgen.bat").removeRecursively();
+}
+
+// Catches a read error that is not reported, the wrong text or icon, and work files deleted
+// although the list was not read.
+TEST_F(SongSearch, UnreadableListIsReportedAndTheWorkFilesStay) {
+    addSong("a.mp3");
+    ASSERT_TRUE(QDir().mkpath(work + "mixgen.lst"));
+    ScriptedMessages messages;
+    messages.expect("An error occured while trying to read the list of MP3 files.");
+    QStringList found;
+    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    EXPECT_TRUE(found.isEmpty());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown().first().text,
+              "An error occured while trying to read the list of MP3 files.\r\n\r\n");
+    EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(QFileInfo(work + "mixgen.bat").isFile());
+    QDir(work + "mixgen.lst").removeRecursively();
+}
+
+// Catches songs missed, hidden files or other extensions listed, the folder order wrong,
+// names not translated back from code page 437, and the work files left behind.
+TEST_F(SongSearch, FindsTheSongsBelowEveryFolder) {
+    addSong("b.mp3");
+    addSong("A.MP3");
+    addSong(QStringLiteral("caf\u00e9.mp3"));
+    addSong(QStringLiteral("s\u00f8ng.mp3")); // not in code page 437
+    addSong("notes.txt");
+    addSong(".hidden.mp3");
+    addSong("sub/c.mp2");
+    addSong("Zed/d.mp3");
+    ScriptedMessages messages;
+    messages.expect("Unsupported character(s)");
+    QStringList found;
+    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Listed);
+    EXPECT_EQ(found,
+              (QStringList{song("A.MP3"), song("b.mp3"), song(QStringLiteral("caf\u00e9.mp3")),
+                           song("s_ng.mp3"), song("sub/c.mp2"), song("Zed/d.mp3")}));
+    EXPECT_FALSE(QFileInfo::exists(work + "mixgen.bat"));
+    EXPECT_FALSE(QFileInfo::exists(work + "mixgen.lst"));
+}
+
+// Catches extension-major searches and a later search that truncates the list of an earlier.
+TEST_F(SongSearch, EnabledExtensionsPathMajor) {
+    addSong("one/x.wav");
+    addSong("one/sub/y.mp3");
+    addSong("one/z.mod");
+    addSong("two/w.WAV");
+    SettingsStore().SaveSetting("Settings", "Ext0", "1");
+    SettingsStore().SaveSetting("Settings", "Ext2", "1");
+    ScriptedMessages messages;
+    QStringList found;
+    EXPECT_EQ(runSongSearch(song("one") + ";" + song("two") + ";", found), SearchStatus::Listed);
+    EXPECT_EQ(found, (QStringList{song("one/sub/y.mp3"), song("one/x.wav"), song("two/w.WAV")}));
+}
+
+// Catches a crash or a message for folders that do not exist or are files.
+TEST_F(SongSearch, MissingFolderOrFileGivesAnEmptyList) {
+    addSong("plain.mp3");
+    ScriptedMessages messages;
+    QStringList found{"/stale.mp3"};
+    EXPECT_EQ(runSongSearch(song("missing") + ";" + song("plain.mp3"), found),
+              SearchStatus::Listed);
+    EXPECT_TRUE(found.isEmpty());
+}
+
+// Catches the notice shown more than once or with an icon, and a huge path list that breaks
+// the search.
+TEST_F(SongSearch, HundredThousandSegmentsShowTheNoticeOnce) {
+    QStringList segments;
+    for (int i = 0; i < 100000; ++i)
+        segments.append(song(QStringLiteral("none/%1").arg(i)));
+    ScriptedMessages messages;
+    messages.expect("Cannot process more than 5000 paths");
+    QStringList found;
+    EXPECT_EQ(runSongSearch(segments.join(';'), found), SearchStatus::Listed);
+    EXPECT_TRUE(found.isEmpty());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown().first().text,
+              "Cannot process more than 5000 paths at once. The first 5000 paths will be used.");
+    EXPECT_EQ(messages.shown().first().icon, MsgIcon::None);
+}
+
+} // namespace
