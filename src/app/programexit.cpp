@@ -56,7 +56,8 @@ void ExitProgram() {
             exit.setTagToOne();
     }
     while (exit.nextUnload < kSlotCount) {
-        // Taken out before the call, so no window is unloaded twice.
+        // Taken out before the call, so no window is unloaded twice and a window may unregister
+        // itself while it unloads.
         std::function<void()> unload = std::move(exit.unloads[exit.nextUnload]);
         exit.unloads[exit.nextUnload] = nullptr;
         ++exit.nextUnload;
