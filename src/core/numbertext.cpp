@@ -1,7 +1,5 @@
 #include "numbertext.h"
 
-#include <QByteArray>
-
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,31 +26,40 @@ double leadingNumericValue(const QString& text) {
     while (i < size && isBlank(text[i]))
         ++i;
 
-    QByteArray number;
+    bool negative = false;
     if (i < size && (text[i] == u'-' || text[i] == u'+'))
-        number += text[i++].toLatin1();
-    const qsizetype wholeStart = i;
+        negative = text[i++] == u'-';
+    std::string number;
     while (i < size && isDigit(text[i]))
         number += text[i++].toLatin1();
-    const bool hasWhole = i > wholeStart;
+    const bool hasWhole = !number.empty();
 
     bool hasFraction = false;
     if (i < size && text[i] == u'.') {
-        qsizetype j = i + 1;
-        QByteArray fraction;
-        while (j < size && isDigit(text[j]))
-            fraction += text[j++].toLatin1();
-        hasFraction = !fraction.isEmpty();
+        std::string fraction;
+        for (++i; i < size && isDigit(text[i]); ++i)
+            fraction += text[i].toLatin1();
+        hasFraction = !fraction.empty();
         if (hasFraction)
             number += '.' + fraction;
     }
     if (!hasWhole && !hasFraction)
         return 0;
 
-    double value = number.toDouble();
-    if (std::isinf(value)) // more digits than a double holds
-        value = std::copysign(std::numeric_limits<double>::max(), value);
-    return value == 0 ? 0.0 : value; // no negative zero
+    // from_chars ignores the locale, so "." is the decimal point whatever the user's locale.
+    double value = 0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
+                                        std::chars_format::fixed);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too many digits for a double: the largest one when the whole part is not zero,
+        // else a fraction too small to tell from 0.
+        const bool wholeIsZero = number.find_first_not_of('0') == number.find('.') ||
+                                 number.find_first_not_of('0') == std::string::npos;
+        value = wholeIsZero ? 0 : std::numeric_limits<double>::max();
+    }
+    if (value == 0)
+        return 0.0; // no negative zero
+    return negative ? -value : value;
 }
 
 double roundHalfEvenValue(double value) {
