@@ -218,10 +218,23 @@ void frmMain::Form_Load(const QStringList& arguments) {
         showWithFocus();
 }
 
+namespace {
+
+// Appends entries to a box's drop-down list; the text in the box stays as it was (a combo
+// box would otherwise show the first item it is given).
+void appendKeepingText(QComboBox* box, const QStringList& entries) {
+    const QString text = box->currentText();
+    box->addItems(entries);
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+} // namespace
+
 void frmMain::LoadHistory() {
     const SettingsStore store;
-    cboPath->addItems(loadHistoryEntries(store, QLatin1String(keys::kPathMRU)));
-    cboOutput->addItems(loadHistoryEntries(store, QLatin1String(keys::kOutputMRU)));
+    appendKeepingText(cboPath, loadHistoryEntries(store, QLatin1String(keys::kPathMRU)));
+    appendKeepingText(cboOutput, loadHistoryEntries(store, QLatin1String(keys::kOutputMRU)));
 }
 
 void frmMain::SaveHistory() {
