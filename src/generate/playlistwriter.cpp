@@ -6,6 +6,8 @@
 #include "platform/messages.h"
 
 #include <QFile>
+#include <QStringBuilder>
+#include <QStringEncoder>
 
 #include <cmath>
 
@@ -55,21 +57,25 @@ PickResult pickInto(QStringList& found, QStringList& picked, int requested, QIOD
         return result;
     RemainingPositions positions(found.size());
     picked.reserve(picked.size() + std::min<qsizetype>(requested, found.size()));
-    QByteArray line;
+    QStringEncoder toUtf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QByteArray line; // one buffer for every line: no allocation per song
     for (int counter = 1; positions.remaining() > 0 && counter <= requested; ++counter) {
         // A fresh seed before every single pick; the generator mixes it into its state.
         random.reseed(random.timeOfDay() * 3.141592);
         const qsizetype position =
             positions.positionAt(indexFor(random.next(), positions.remaining()));
         const QString& song = found.at(position);
-        line = song.toUtf8();
-        line.append("\r\n");
-        if (sink.write(line) != line.size()) {
+        line.resize(toUtf8.requiredSpace(song.size()) + 2);
+        char* end = toUtf8.appendToBuffer(line.data(), song);
+        *end++ = '\r';
+        *end++ = '\n';
+        const qsizetype length = end - line.constData();
+        if (sink.write(line.constData(), length) != length) {
             reportWriteFailure(outputPath);
             result.writeFailed = true;
             break;
         }
-        picked.append(sequenceNumber(counter) + QLatin1Char(' ') + song);
+        picked.append(sequenceNumber(counter) % QLatin1Char(' ') % song);
         positions.take(position);
         ++result.picked;
     }

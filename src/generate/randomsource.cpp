@@ -1,8 +1,9 @@
 #include "generate/randomsource.h"
 
-#include <QTime>
+#include <QDateTime>
 
 #include <bit>
+#include <chrono>
 #include <random>
 
 namespace mixgen {
@@ -48,7 +49,20 @@ double ClockSeededRandom::next() {
 }
 
 double ClockSeededRandom::timeOfDay() {
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    using namespace std::chrono;
+    const std::int64_t now =
+        duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    // Looking up the local offset costs a look at the zone file, so it is done once a second
+    // at most, not before every one of a hundred thousand picks.
+    const std::int64_t second = now / 1'000'000;
+    if (second != m_offsetCheckedAt) {
+        m_offsetCheckedAt = second;
+        m_utcOffsetMicros =
+            std::int64_t(QDateTime::fromSecsSinceEpoch(second).offsetFromUtc()) * 1'000'000;
+    }
+    constexpr std::int64_t day = 86'400'000'000;
+    const std::int64_t local = ((now + m_utcOffsetMicros) % day + day) % day;
+    return double(local) / 1e6;
 }
 
 std::uint64_t ClockSeededRandom::nextBits() {

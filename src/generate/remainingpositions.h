@@ -2,14 +2,16 @@
 
 #include <QtGlobal>
 
+#include <cstdint>
 #include <vector>
 
 namespace mixgen {
 
-// The positions 0 .. count-1 of a list from which entries are taken one by one, kept as a
-// Fenwick tree of "still there" marks. positionAt(k) answers which original position the k-th
-// remaining entry has, exactly as a list that closes the gap after every removal would, but in
-// O(log n) instead of moving every later entry up.
+// The positions 0 .. count-1 of a list from which entries are taken one by one.
+// positionAt(k) answers which original position the k-th remaining entry has, exactly as a
+// list that closes the gap after every removal would, but in O(log n) instead of moving every
+// later entry up. The marks live in a bitmap (one bit per entry, so a million entries fit in
+// the processor's cache); a Fenwick tree counts the entries left in each block of 1024.
 class RemainingPositions {
 public:
     explicit RemainingPositions(qsizetype count);
@@ -22,13 +24,16 @@ public:
     void take(qsizetype position);
     // Both at once: removes the entry at index of what is left, returns its position.
     qsizetype takeAt(qsizetype index);
-    bool isTaken(qsizetype position) const { return m_taken[std::size_t(position)] != 0; }
+    bool isTaken(qsizetype position) const;
 
 private:
-    std::vector<qsizetype> m_tree; // 1-based Fenwick tree of counts
-    std::vector<char> m_taken;
+    static constexpr qsizetype kWordsPerBlock = 16;
+    static constexpr qsizetype kBlockSize = kWordsPerBlock * 64;
+
+    std::vector<std::uint64_t> m_present;  // bit set: the entry is still there
+    std::vector<std::int32_t> m_blockTree; // 1-based Fenwick tree over the blocks' counts
     qsizetype m_remaining;
-    qsizetype m_topStep; // the largest power of two not above the count
+    qsizetype m_topStep; // the largest power of two not above the number of blocks
 };
 
 } // namespace mixgen

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace mixgen {
@@ -20,17 +21,30 @@ QString cp437Text(const QByteArray& bytes) {
     return text;
 }
 
+bool hasByteAbove127(const char* data, qsizetype length) {
+    qsizetype i = 0;
+    for (; i + 8 <= length; i += 8) { // eight bytes at a time
+        std::uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        if (word & 0x8080808080808080ULL)
+            return true;
+    }
+    for (; i < length; ++i)
+        if (data[i] & 0x80)
+            return true;
+    return false;
+}
+
 QString decodeLine(const char* data, qsizetype length) {
     // Most names are plain ASCII: one conversion, no table.
     QString line = QString::fromLatin1(data, length);
-    QByteArray lineAsRead;
+    if (!hasByteAbove127(data, length))
+        return line;
+    const QByteArray lineAsRead(data, length);
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte <= 127)
-            continue;
-        if (lineAsRead.isNull())
-            lineAsRead = QByteArray(data, length);
-        line[i] = OemToAnsiChar(byte, lineAsRead);
+        if (byte > 127)
+            line[i] = OemToAnsiChar(byte, lineAsRead);
     }
     return line;
 }
@@ -52,6 +66,7 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead) {
 void decodeSongList(const QByteArray& bytes, QStringList& songs) {
     const char* const data = bytes.constData();
     const qsizetype size = bytes.size();
+    songs.reserve(songs.size() + std::count(data, data + size, '\n') + 1);
     qsizetype start = 0;
     while (start < size) {
         const auto* lineEnd =

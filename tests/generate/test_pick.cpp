@@ -80,7 +80,7 @@ private:
 // block edges, counts that are powers of two, the last entry).
 TEST(RemainingPositions, AgreesWithAShiftingList) {
     std::mt19937 engine(7);
-    for (const int count : {1, 2, 3, 7, 8, 9, 64, 1000, 1025}) {
+    for (const int count : {1, 2, 3, 63, 64, 65, 1000, 1024, 1025, 2048, 3 * 1024 + 70}) {
         std::vector<int> reference(count);
         for (int i = 0; i < count; ++i)
             reference[i] = i;
@@ -98,12 +98,12 @@ TEST(RemainingPositions, AgreesWithAShiftingList) {
 // Catches a fast pick that chooses other songs than the shifting list would, or leaves the
 // remaining songs out of order.
 TEST(Pick, SameSongsAsTheShiftingListForTheSameValues) {
-    for (const int requested : {1, 300, 1000, 5000}) {
-        const QList<double> values = drawsFrom(requested, 1000);
-        QStringList expectedFound = songs(1000);
+    for (const int requested : {1, 300, 4000, 5000, 6000}) {
+        const QList<double> values = drawsFrom(requested, 5000);
+        QStringList expectedFound = songs(5000);
         const QStringList expectedPicked = shiftingPick(expectedFound, requested, values);
 
-        QStringList found = songs(1000);
+        QStringList found = songs(5000);
         QStringList picked;
         QBuffer sink;
         sink.open(QIODevice::WriteOnly);
