@@ -28,6 +28,8 @@ bool writeBatchFile(const QString& batchPath, const QByteArray& bytes) {
     return false;
 }
 
+} // namespace
+
 SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found) {
     QFile list(listPath);
     // No list at all: the interpreter never started. The finish step reports the empty
@@ -50,8 +52,6 @@ SearchStatus readSongList(const QString& batchPath, const QString& listPath, QSt
     QFile::remove(listPath);
     return SearchStatus::Listed;
 }
-
-} // namespace
 
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
                            const std::function<void(qint64 foundSoFar)>& progress) {

@@ -55,6 +55,12 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
 // songs.
 void decodeSongList(const QByteArray& bytes, QStringList& songs);
 
+// The last steps of the search, once the interpreter has ended: reads the list file in one go
+// into found. A missing list (the interpreter never started) is Failed without a message and
+// leaves the batch file; a list that cannot be read shows the read-error message and leaves
+// both files; a list read whole is Listed and both files are deleted.
+SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found);
+
 // Counts the songs an interpreter has listed so far by reading only what was added to the
 // list file since the previous call.
 class ListedSongCounter {

@@ -222,17 +222,22 @@ TEST(PlaylistFile, OnePathPerCrLfLineInPickOrder) {
 // line break), and the songs picked before the failure lost.
 TEST(PlaylistFile, WriteFailureIsReportedAndThePartialResultKept) {
     const QString message = QStringLiteral("An error occured while trying to write to file ");
-    {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Below a regular file, in a folder that does not exist, and a folder itself.
+    for (const QString& output :
+         {QStringLiteral("/etc/passwd/Mix.m3u"), dir.filePath("missing/Mix.m3u"), dir.path()}) {
         ScriptedMessages messages;
         messages.expect(message);
         QStringList found = songs(3);
         QStringList picked;
         ScriptedRandom random;
-        EXPECT_EQ(pickAndWrite(found, picked, 3, "/etc/passwd/Mix.m3u", random), 0);
+        EXPECT_EQ(pickAndWrite(found, picked, 3, output, random), 0);
         ASSERT_EQ(messages.shown().size(), 1);
-        EXPECT_EQ(messages.shown().first().text, message + "/ETC/PASSWD/MIX.M3U\r\n");
+        EXPECT_EQ(messages.shown().first().text, message + output.toUpper() + "\r\n");
         EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
         EXPECT_EQ(found, songs(3));
+        EXPECT_TRUE(picked.isEmpty());
     }
     {
         ScriptedMessages messages;

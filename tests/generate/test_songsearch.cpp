@@ -181,4 +181,26 @@ TEST_F(SongSearch, HundredThousandSegmentsShowTheNoticeOnce) {
     EXPECT_EQ(messages.shown().first().icon, MsgIcon::None);
 }
 
+// Catches a missing list that shows a message or removes the batch file, and a list read
+// whole that leaves its work files behind.
+TEST(ReadSongList, MissingListIsASilentFailureAndAGoodListIsCleanedUp) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString batch = dir.filePath("mixgen.bat");
+    const QString list = dir.filePath("mixgen.lst");
+    test::writeFile(batch, "@echo off\r\n");
+    ScriptedMessages messages;
+    QStringList found;
+    EXPECT_EQ(readSongList(batch, list, found), SearchStatus::Failed);
+    EXPECT_TRUE(found.isEmpty());
+    EXPECT_TRUE(QFileInfo(batch).isFile());
+
+    test::writeFile(list, "/m/a.mp3\r\n/m/\x82.mp3\r\n");
+    EXPECT_EQ(readSongList(batch, list, found), SearchStatus::Listed);
+    EXPECT_EQ(found, (QStringList{"/m/a.mp3", QStringLiteral("/m/\u00e9.mp3")}));
+    EXPECT_FALSE(QFileInfo::exists(batch));
+    EXPECT_FALSE(QFileInfo::exists(list));
+    EXPECT_TRUE(messages.shown().isEmpty());
+}
+
 } // namespace
