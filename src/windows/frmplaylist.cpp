@@ -173,7 +173,16 @@ void frmPlaylist::showForRun() {
         queueRun();
         return;
     }
+    // A silent window gets its zero size before it first appears.
+    makeSilentRunInvisible();
     show(); // showEvent queues the run
+}
+
+bool frmPlaylist::makeSilentRunInvisible() {
+    if (!hasSwitch(m_main.commandLine(), QStringLiteral("/S")))
+        return false;
+    setFixedSize(0, 0);
+    return true;
 }
 
 void frmPlaylist::showEvent(QShowEvent* event) {
@@ -231,10 +240,8 @@ void frmPlaylist::prepareForRun() {
 
 void frmPlaylist::runSteps() {
     const QString commandLine = m_main.commandLine();
-    if (hasSwitch(commandLine, QStringLiteral("/S"))) {
-        setFixedSize(0, 0);
+    if (makeSilentRunInvisible())
         setTag(QStringLiteral("2"));
-    }
     prepareForRun();
     repaint();
     QCoreApplication::processEvents();

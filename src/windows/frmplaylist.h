@@ -80,6 +80,8 @@ private:
     void Form_QueryUnload(bool& cancel);
 
     void queueRun();
+    // "/S" on the command line: the window gets no size. True when it is a silent run.
+    bool makeSilentRunInvisible();
     void runSteps();
     void prepareForRun();
     void showFoundSoFar(qint64 count);
