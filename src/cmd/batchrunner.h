@@ -1,0 +1,44 @@
+#pragma once
+
+#include "batchline.h"
+#include "treewalker.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mixgen::cmd {
+
+// Runs a batch file line by line: echo to standard output (decoded from code page 437),
+// cls, and dir with its list written where the line redirects it. Anything else is reported
+// on standard error and skipped; no other program is ever started.
+//
+// Consecutive dir lines over the same folder share one walk. Their lists come out exactly as
+// running the lines one after another would write them: the files each line redirects to are
+// opened in line order, and a line only joins when its target exists already or is one an
+// earlier line of the group creates (so no earlier line could have listed it as new).
+class BatchRunner {
+public:
+    explicit BatchRunner(bool trustEntryTypes = true) : m_walker(trustEntryTypes) {}
+
+    void run(std::string_view batch);
+
+private:
+    struct DirLine {
+        std::size_t lineNumber;
+        DirCommand command;
+    };
+
+    void runDirGroup(const std::vector<DirLine>& group);
+    bool canJoin(const std::vector<DirLine>& group, const DirCommand& next) const;
+    int openOutput(const DirLine& line);
+    void closeOutput(int fd);
+    void report(std::size_t lineNumber, std::string_view message);
+    void flushStandardOutput();
+
+    TreeWalker m_walker;
+    std::string m_standardOutput; // echo text waiting to be written
+    bool m_echoOn = true;
+};
+
+} // namespace mixgen::cmd

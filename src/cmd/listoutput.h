@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mixgen::cmd {
+
+// Writes everything to fd, retrying short writes. False (errno set) when the write failed.
+bool writeAll(int fd, std::string_view bytes);
+
+// Opens a redirection target as dir's output: created when missing, emptied (append false)
+// or appended to (append true). A symbolic link planted at that name is refused rather than
+// followed. Returns the descriptor, or -1 with errno set.
+int openListFile(const std::string& path, bool append);
+
+// The lines one dir command produces, collected in memory, or streamed to a file once a big
+// block has gathered (so that a reader watching the file sees it grow, and memory stays flat).
+class ListOutput {
+public:
+    ListOutput() = default;
+    ListOutput(const ListOutput&) = delete;
+    ListOutput& operator=(const ListOutput&) = delete;
+
+    // From now on, write to fd whenever the buffer is full (the caller keeps owning fd).
+    void streamTo(int fd) { m_fd = fd; }
+
+    void append(std::string_view prefix, std::string_view name) {
+        m_bytes.append(prefix);
+        m_bytes.append(name);
+        m_bytes.append("\r\n", 2);
+        if (m_fd >= 0 && m_bytes.size() >= kBlock)
+            flush();
+    }
+
+    // Writes what is gathered to the stream, if any. False when that failed.
+    bool flush();
+
+    // Writes everything gathered to fd (for an output that was not streamed).
+    bool writeTo(int fd);
+
+    bool failed() const { return m_failed; }
+    // The errno of the first failed write.
+    int error() const { return m_error; }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::string m_bytes;
+    int m_fd = -1;
+    bool m_failed = false;
+    int m_error = 0;
+};
+
+} // namespace mixgen::cmd

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mixgen::cmd {
+
+// File names are bytes, normally UTF-8. A byte that is not part of a valid UTF-8 sequence is
+// one character of its own, given a value outside Unicode so that it never equals a real one.
+inline constexpr char32_t kInvalidByteBase = 0x110000;
+
+// Decodes the character that starts at text[pos] and moves pos past it.
+char32_t nextCharacter(std::string_view text, std::size_t& pos);
+
+// The case-folded form of a character (ASCII by table, the rest through Qt's Unicode data);
+// invalid bytes stay as they are.
+char32_t foldCase(char32_t character);
+
+inline unsigned char foldAscii(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+}
+
+// Appends a UTF-8 name in code page 437. A character the code page lacks, and each invalid
+// byte, becomes byte 254.
+void appendAsCp437(std::string& out, std::string_view utf8);
+
+// Appends code page 437 text (an echo line) as UTF-8.
+void appendCp437AsUtf8(std::string& out, std::string_view cp437);
+
+// The order of names in a listing: case-insensitive, character by character; names equal but
+// for case are ordered by their bytes, so the order is total and stable.
+bool lessCaseInsensitive(std::string_view a, std::string_view b);
+
+// True when the name holds a line break and so cannot stand on one line of a list.
+inline bool holdsLineBreak(std::string_view name) {
+    for (const char c : name) {
+        if (c == '\n' || c == '\r')
+            return true;
+    }
+    return false;
+}
+
+} // namespace mixgen::cmd

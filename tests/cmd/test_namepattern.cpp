@@ -1,0 +1,114 @@
+#include "namecodec.h"
+#include "namepattern.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace mixgen::cmd;
+
+namespace {
+std::string cp437(std::string_view utf8) {
+    std::string out;
+    appendAsCp437(out, utf8);
+    return out;
+}
+} // namespace
+
+// Catches case-sensitive matching and a suffix test that checks the wrong bytes.
+TEST(NamePattern, MatchesExtensionsIgnoringCase) {
+    const NamePattern mp("*.MP?");
+    EXPECT_TRUE(mp.matches("song.mp3"));
+    EXPECT_TRUE(mp.matches("SONG.MP2"));
+    EXPECT_TRUE(mp.matches("a.b.Mp4"));
+    EXPECT_TRUE(mp.matches(".mpx"));
+    EXPECT_FALSE(mp.matches("song.mp"));   // "?" needs one character
+    EXPECT_FALSE(mp.matches("song.mp34")); // and only one
+    EXPECT_FALSE(mp.matches("song.wav"));
+    EXPECT_FALSE(mp.matches("songmp3"));
+    EXPECT_FALSE(mp.matches("p3"));
+    const NamePattern it("*.IT");
+    EXPECT_TRUE(it.matches("x.it"));
+    EXPECT_FALSE(it.matches("x.itz"));
+    EXPECT_FALSE(it.matches("xit"));
+}
+
+// Catches "?" counting bytes instead of characters, and non-ASCII letters compared by case.
+TEST(NamePattern, CountsCharactersNotBytes) {
+    const NamePattern mp("*.MP?");
+    EXPECT_TRUE(mp.matches("x.mpé"));                // é is two bytes
+    EXPECT_TRUE(mp.matches("x.mp\xF0\x9F\x8E\xB5")); // a four-byte character
+    EXPECT_TRUE(mp.matches("x.mp\xFF"));             // an invalid byte is one character
+    EXPECT_FALSE(mp.matches("x.m\xC3\xA9"));         // "é" in place of "p?" is one character short
+    EXPECT_TRUE(NamePattern("?.mp3").matches("é.mp3"));
+    EXPECT_FALSE(NamePattern("??.mp3").matches("é.mp3"));
+    EXPECT_TRUE(NamePattern("*É*").matches("café.mp3"));
+    EXPECT_TRUE(NamePattern("CAFÉ.MP3").matches("café.mp3"));
+    EXPECT_FALSE(NamePattern("CAFE.MP3").matches("café.mp3"));
+}
+
+// Catches trailing blanks or dots kept in the pattern ("ITZ " would then find nothing).
+TEST(NamePattern, DropsTrailingBlanksAndDots) {
+    EXPECT_TRUE(NamePattern("*.ITZ ").matches("tune.itz"));
+    EXPECT_FALSE(NamePattern("*.ITZ ").matches("tune.itz "));
+    EXPECT_TRUE(NamePattern("*.xm. .").matches("a.XM"));
+    // Nothing left: every name.
+    EXPECT_TRUE(NamePattern(" ").matches("anything"));
+    EXPECT_TRUE(NamePattern("").matches("x"));
+}
+
+// Catches a wildcard engine that fails to backtrack, or treats a name's own "*" or "?" as a
+// wildcard.
+TEST(NamePattern, GeneralWildcards) {
+    EXPECT_TRUE(NamePattern("a*b*c").matches("aXXbYYbZc"));
+    EXPECT_FALSE(NamePattern("a*b*c").matches("aXXbYYbZ"));
+    EXPECT_TRUE(NamePattern("*ab").matches("aab"));
+    EXPECT_TRUE(NamePattern("a**").matches("a"));
+    EXPECT_TRUE(NamePattern("s?ng*.mp3").matches("Song 1.MP3"));
+    EXPECT_FALSE(NamePattern("s?ng*.mp3").matches("Sng.mp3"));
+    EXPECT_FALSE(NamePattern("exact").matches("exactly"));
+    EXPECT_TRUE(NamePattern("*").matches(""));
+    EXPECT_FALSE(NamePattern("a?").matches("a"));
+    EXPECT_TRUE(NamePattern("*.mp3").matches("what?*.mp3"));
+}
+
+// Catches names written in UTF-8 instead of code page 437, and characters the code page
+// lacks written as anything but 254.
+TEST(NameCodec, WritesNamesInCodePage437) {
+    EXPECT_EQ(cp437("plain name.mp3"), "plain name.mp3");
+    EXPECT_EQ(cp437("Café Ünïcödé"), "Caf\x82 \x9An\x8B"
+                                     "c\x94"
+                                     "d\x82");
+    EXPECT_EQ(cp437("π φ ß"), "\xE3 \xED \xE1");
+    EXPECT_EQ(cp437("中文€"), "\xFE\xFE\xFE");
+    EXPECT_EQ(cp437("\xF0\x9F\x8E\xB5"), "\xFE"); // one character, one byte
+    // Each byte of a broken sequence stands for itself.
+    EXPECT_EQ(cp437("bad\xE9\xFF.mp3"), "bad\xFE\xFE.mp3");
+    EXPECT_EQ(cp437("\xC3"), "\xFE");                 // cut short
+    EXPECT_EQ(cp437("\xC0\xAF"), "\xFE\xFE");         // overlong "/"
+    EXPECT_EQ(cp437("\xED\xA0\x80"), "\xFE\xFE\xFE"); // a surrogate
+    EXPECT_EQ(cp437("\xE2\x94"), "\xFE\xFE");
+}
+
+// Catches an order that is by bytes (capitals first), not total, or not case-insensitive for
+// accented letters.
+TEST(NameCodec, OrdersNamesIgnoringCase) {
+    std::vector<std::string> names = {"b.mp3", "C.mp3", "a.mp3", "A.mp3", "ab",   "AB", "Ab",
+                                      "é.mp3", "É.mp3", "f.mp3", "a",     "\xFF", "z"};
+    std::sort(names.begin(), names.end(), lessCaseInsensitive);
+    const std::vector<std::string> expected = {"a",     "A.mp3", "a.mp3", "AB",    "Ab",
+                                               "ab",    "b.mp3", "C.mp3", "f.mp3", "z",
+                                               "É.mp3", "é.mp3", "\xFF"};
+    EXPECT_EQ(names, expected);
+    for (const auto& a : names)
+        EXPECT_FALSE(lessCaseInsensitive(a, a)) << a;
+}
+
+// Catches code page 437 text printed as raw bytes or decoded as Latin-1.
+TEST(NameCodec, DecodesEchoText) {
+    std::string out;
+    appendCp437AsUtf8(out, "\xDA\xC4\xBF \x82t\x82 \xE3");
+    EXPECT_EQ(out, "┌─┐ été π");
+}

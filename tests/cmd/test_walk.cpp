@@ -1,0 +1,267 @@
+// Whole runs of mixgen-cmd over real trees: what dir /s /b lists, in which order and bytes.
+#include "cmdrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace mixgen::test;
+
+namespace {
+
+class WalkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_root = m_dir.path() + "/music/";
+        m_list = m_dir.path() + "/mixgen.lst";
+    }
+
+    void file(const QByteArray& relative) { writeFile(path(relative), "x"); }
+    void folder(const QByteArray& relative) { ASSERT_TRUE(QDir().mkpath(path(relative))); }
+    void link(const QByteArray& relative, const QByteArray& target) {
+        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+        ASSERT_EQ(::symlink(target.constData(), QFile::encodeName(path(relative)).constData()), 0);
+    }
+    // Names may hold bytes that are not UTF-8, so they go through the file-name codec.
+    QString path(const QByteArray& relative) const { return m_root + QFile::decodeName(relative); }
+
+    // The tree most tests walk: odd names, hidden entries, links and a loop.
+    void buildRichTree() {
+        file("z song.mp3");
+        file("B.mp3");
+        file("a.mp3");
+        file("C.MP3");
+        file("notes.txt");
+        file(".hidden.mp3");
+        file(".hiddendir/in.mp3");
+        file("beta gamma/it's \"quoted\";$(x).mp3");
+        file("beta gamma/tune.wav");
+        file("Café/Ünï.mp3");
+        file("Café/中文.mp3");
+        file("Café/bad\xFF.mp3");
+        file("Café/line\nbreak.mp3");
+        file("Café/deep/er/x.mp3");
+        file("alpha/one.mp2");
+        link("alpha/loop", "..");
+        link("alpha/self", ".");
+        link("link-to-beta", "beta gamma");
+        link("aaa-link", "zeta");
+        file("zeta/z.mp3");
+        link("filelink.mp3", "a.mp3");
+        link("broken.mp3", "missing.mp3");
+        file("nl\ndir/inside.mp3");
+    }
+
+    // What the walk must list for "*.MP?" over the rich tree: the folder's own files in
+    // case-insensitive order, then each subfolder depth first; links followed, every folder
+    // once, names in code page 437.
+    QByteArray richMp() {
+        const QByteArray p = m_root.toUtf8();
+        return p + "a.mp3\r\n" + p + "B.mp3\r\n" + p + "C.MP3\r\n" + p + "filelink.mp3\r\n" + p +
+               "z song.mp3\r\n" + p + "aaa-link/z.mp3\r\n" + p + "alpha/one.mp2\r\n" + p +
+               "beta gamma/it's \"quoted\";$(x).mp3\r\n" + p + "Caf\x82/bad\xFE.mp3\r\n" + p +
+               "Caf\x82/\x9An\x8B.mp3\r\n" + p + "Caf\x82/\xFE\xFE.mp3\r\n" + p +
+               "Caf\x82/deep/er/x.mp3\r\n";
+    }
+
+    CmdRun run(const QByteArray& batch, const QStringList& options = {}) {
+        return runBatch(m_dir.path() + "/mixgen.bat", batch, options);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_root;
+    QString m_list;
+};
+
+} // namespace
+
+// Catches a wrong order (bytes instead of case-insensitive, subfolders before files), hidden
+// or broken entries listed, a loop walked twice, names not in code page 437, a name with a
+// line break breaking the list.
+TEST_F(WalkTest, ListsTheTreeInWalkOrder) {
+    buildRichTree();
+    const CmdRun result = run(dirLine(m_root, "*.MP?", m_list, false));
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(readFile(m_list), richMp());
+    EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+}
+
+// Catches the stat fallback for file systems without entry types giving another list.
+TEST_F(WalkTest, GivesTheSameListWithoutEntryTypes) {
+    buildRichTree();
+    const QByteArray batch =
+        dirLine(m_root, "*.MP?", m_list, false) + dirLine(m_root, "*.WAV", m_list, true);
+    const QByteArray expected = richMp() + m_root.toUtf8() + "beta gamma/tune.wav\r\n";
+    EXPECT_EQ(run(batch).exitCode, 0);
+    EXPECT_EQ(readFile(m_list), expected);
+    ASSERT_TRUE(QFile::remove(m_list));
+    EXPECT_EQ(run(batch, {"--stat-every-entry"}).exitCode, 0);
+    EXPECT_EQ(readFile(m_list), expected);
+}
+
+// Catches the shared walk interleaving the lines' matches (it must be all of line 1 in walk
+// order, then all of line 2...), or dropping a name that two lines both match.
+TEST_F(WalkTest, SharedWalkKeepsEachLinesOrder) {
+    buildRichTree();
+    file("alpha/both.wav");
+    file("Café/deep/three.wav");
+    const QByteArray lines[] = {dirLine(m_root, "*.MP?", m_list, false),
+                                dirLine(m_root, "*.WAV", m_list, true),
+                                dirLine(m_root, "*3", m_list, true)};
+
+    // Each line on its own, one run each.
+    QByteArray separate;
+    for (const QByteArray& line : lines) {
+        QFile::remove(m_list); // so a ">>" line holds only its own list
+        ASSERT_EQ(run(line).exitCode, 0);
+        separate += readFile(m_list);
+    }
+    ASSERT_EQ(run(lines[0] + lines[1] + lines[2]).exitCode, 0);
+    const QByteArray merged = readFile(m_list);
+    EXPECT_EQ(merged, separate);
+
+    const QByteArray p = m_root.toUtf8();
+    const QByteArray wav =
+        p + "alpha/both.wav\r\n" + p + "beta gamma/tune.wav\r\n" + p + "Caf\x82/deep/three.wav\r\n";
+    QByteArray three = richMp();
+    three.replace(p + "alpha/one.mp2\r\n", "");
+    EXPECT_EQ(merged, richMp() + wav + three);
+}
+
+// Catches later lines writing to their own files being mixed up when they share one walk, or
+// a target created by a later line missing from an earlier line's list.
+TEST_F(WalkTest, SharedWalkServesSeparateTargets) {
+    file("a.mp3");
+    file("b.wav");
+    file("sub/c.mp3");
+    const QString other = m_root + "sub/new.mp3"; // a later line's target, inside the tree
+    const QByteArray batch = dirLine(m_root, "*.wav", m_list, false) +
+                             dirLine(m_root, "*.mp3", other, false) +
+                             dirLine(m_root, "*.mp3", m_list, true);
+    ASSERT_EQ(run(batch).exitCode, 0);
+    const QByteArray p = m_root.toUtf8();
+    EXPECT_EQ(readFile(m_list),
+              p + "b.wav\r\n" + p + "a.mp3\r\n" + p + "sub/c.mp3\r\n" + p + "sub/new.mp3\r\n");
+    EXPECT_EQ(readFile(other), p + "a.mp3\r\n" + p + "sub/c.mp3\r\n" + p + "sub/new.mp3\r\n");
+}
+
+// Catches the list file being created only after the walk: a line's own new target lies in
+// the tree and must be listed, as the redirection exists before the command runs.
+TEST_F(WalkTest, ListsItsOwnTargetInsideTheTree) {
+    file("x.lst");
+    const QString inside = m_root + "mixgen.lst";
+    ASSERT_EQ(run(dirLine(m_root, "*.LST", inside, false)).exitCode, 0);
+    const QByteArray p = m_root.toUtf8();
+    EXPECT_EQ(readFile(inside), p + "mixgen.lst\r\n" + p + "x.lst\r\n");
+}
+
+// Catches ">" leaving an old list behind when the folder is missing, is a file, or holds no
+// match, and ">>" not keeping what is there.
+TEST_F(WalkTest, RedirectionWhenNothingMatches) {
+    file("a.wav");
+    writeFile(m_list, "old\r\n");
+    ASSERT_EQ(run(dirLine(m_root, "*.mp3", m_list, false)).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(m_list));
+    EXPECT_EQ(readFile(m_list), QByteArray());
+
+    writeFile(m_list, "old\r\n");
+    const CmdRun missing = run(dirLine(m_root + "nowhere/", "*.mp3", m_list, true));
+    EXPECT_EQ(missing.exitCode, 0);
+    EXPECT_EQ(readFile(m_list), QByteArray("old\r\n"));
+    EXPECT_TRUE(missing.err.contains("nowhere")) << missing.err.toStdString();
+
+    const CmdRun missingNew = run(dirLine(m_root + "nowhere/", "*.mp3", m_list, false));
+    EXPECT_EQ(missingNew.exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(m_list));
+    EXPECT_EQ(readFile(m_list), QByteArray());
+
+    writeFile(m_list, "old\r\n");
+    ASSERT_EQ(run(dirLine(m_root + "a.wav/", "*", m_list, false)).exitCode, 0);
+    EXPECT_EQ(readFile(m_list), QByteArray());
+}
+
+// Catches case-sensitive matching of the song extensions and "ITZ " (with its blank) finding
+// nothing; the walk must list every enabled kind, one line per pattern.
+TEST_F(WalkTest, FindsEverySongExtension) {
+    const char* names[] = {"a.MP3", "b.mp2", "c.Wma", "d.wav", "e.mod", "f.stm", "g.s3m",
+                           "h.it",  "i.xm",  "j.mdz", "k.stz", "l.s3z", "m.itz", "n.XMZ"};
+    for (const char* name : names)
+        file(QByteArray("songs/") + name);
+    file("songs/o.mp3x");
+    file("songs/p.itzz");
+    const char* patterns[] = {"*.MP?", "*.WMA", "*.WAV", "*.MOD", "*.STM",  "*.S3M", "*.IT",
+                              "*.XM",  "*.MDZ", "*.STZ", "*.S3Z", "*.ITZ ", "*.XMZ"};
+    QByteArray batch = "@echo off\r\n";
+    bool first = true;
+    for (const char* pattern : patterns) {
+        batch += dirLine(m_root, pattern, m_list, !first);
+        first = false;
+    }
+    ASSERT_EQ(run(batch).exitCode, 0);
+    QByteArray expected;
+    for (const char* name : names)
+        expected += m_root.toUtf8() + "songs/" + name + "\r\n";
+    EXPECT_EQ(readFile(m_list), expected);
+}
+
+// Catches an unreadable folder ending the walk or its names leaking out: it is skipped and
+// the walk goes on with the next folder.
+TEST_F(WalkTest, SkipsUnreadableFolders) {
+    // Root reads everything, so the run drops to an unprivileged user; the tree then lies in
+    // a folder that user may enter.
+    QTemporaryDir open(QDir::tempPath() + "/mixgen-cmd-perm-XXXXXX");
+    ASSERT_TRUE(open.isValid());
+    const QString top = open.path();
+    ASSERT_EQ(::chmod(QFile::encodeName(top).constData(), 0777), 0);
+    const QString root = top + "/music/";
+    writeFile(root + "a/one.mp3", "x");
+    writeFile(root + "b locked/two.mp3", "x");
+    writeFile(root + "c/three.mp3", "x");
+    for (const char* sub : {"", "a", "c"})
+        ::chmod(QFile::encodeName(root + sub).constData(), 0755);
+    const QByteArray locked = QFile::encodeName(root + "b locked");
+    ASSERT_EQ(::chmod(locked.constData(), 0700), 0);
+    const bool asRoot = ::geteuid() == 0;
+    if (!asRoot) {
+        ASSERT_EQ(::chmod(locked.constData(), 0), 0);
+    }
+
+    // The interpreter is copied where that user can run it.
+    const QString program = top + "/mixgen-cmd";
+    ASSERT_TRUE(QFile::copy(cmdProgram(), program));
+    const QString list = top + "/mixgen.lst";
+    const QString batch = top + "/mixgen.bat";
+    writeFile(batch, dirLine(root, "*.mp3", list, false));
+    ::chmod(QFile::encodeName(batch).constData(), 0644);
+
+    const CmdRun result = runProgram(program, {batch}, [asRoot] {
+        if (asRoot &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(77);
+    });
+    ::chmod(locked.constData(), 0700);
+    if (result.exitCode == 77)
+        GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(result.exitCode, 0);
+    const QByteArray p = root.toUtf8();
+    EXPECT_EQ(readFile(list), p + "a/one.mp3\r\n" + p + "c/three.mp3\r\n");
+}
+
+// Catches the folder prefix being rebuilt instead of kept as written (blanks, quotes, double
+// slashes) and not converted to code page 437.
+TEST_F(WalkTest, KeepsTheFolderAsWritten) {
+    const QString odd = m_dir.path() + "/Mus ic \"x\" é;$(y)/";
+    writeFile(odd + "sub/s.mp3", "x");
+    const QString doubled = m_dir.path() + "//Mus ic \"x\" é;$(y)//";
+    ASSERT_EQ(run(dirLine(doubled, "*.mp3", m_list, false)).exitCode, 0);
+    QByteArray prefix = doubled.toUtf8();
+    prefix.replace("é", "\x82");
+    EXPECT_EQ(readFile(m_list), prefix + "sub/s.mp3\r\n");
+}
