@@ -1,6 +1,7 @@
 #include "windows/formstyle.h"
 
 #include <QFontDatabase>
+#include <QFrame>
 #include <QPalette>
 #include <QWidget>
 
@@ -18,6 +19,22 @@ QFont namedOrSystemFont(const QString& family, QFontDatabase::SystemFont fallbac
 }
 
 } // namespace
+
+void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips) {
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setFixedSize(twips(widthTwips), twips(heightTwips));
+    paintFormBackground(window);
+    window->setFont(formFont());
+}
+
+QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(geometry);
+    paintFormBackground(frame);
+    return frame;
+}
 
 void paintFormBackground(QWidget* widget) {
     QPalette palette = widget->palette();

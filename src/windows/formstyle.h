@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QRect>
 
+class QFrame;
 class QWidget;
 
 // What the program's windows share in looks: their sizes are laid out in twips, and they
@@ -29,6 +30,13 @@ inline QColor formBackColour() {
 
 // Fills widget with the windows' background colour.
 void paintFormBackground(QWidget* widget);
+
+// Makes window a fixed-size top-level window of the given client size in twips, in the
+// windows' colour and font, with the keyboard roles of a dialog.
+void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips);
+
+// The sunken frame that holds a window's controls, placed in twips.
+QFrame* makeFormFrame(QWidget* parent, const QRect& geometry);
 
 // Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont formFont();

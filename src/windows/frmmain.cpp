@@ -80,17 +80,8 @@ frmMain::~frmMain() {
 }
 
 void frmMain::initWindow() {
-    // A plain top-level window with the dialog's keyboard roles.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(twips(6975), twips(2175));
-    paintFormBackground(this);
-    setFont(formFont());
-
-    fraMain = new QFrame(this);
-    fraMain->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    fraMain->setGeometry(twipsRect(60, 0, 6855, 2115));
-    paintFormBackground(fraMain);
+    setUpFixedWindow(this, 6975, 2175);
+    fraMain = makeFormFrame(this, twipsRect(60, 0, 6855, 2115));
 }
 
 void frmMain::initPathRow() {

@@ -95,16 +95,8 @@ frmPlaylist::~frmPlaylist() {
 }
 
 void frmPlaylist::initWindow() {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(twips(10440), twips(3750));
-    paintFormBackground(this);
-    setFont(formFont());
-
-    Frame1 = new QFrame(this);
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Frame1->setGeometry(twipsRect(120, 0, 10215, 615));
-    paintFormBackground(Frame1);
+    setUpFixedWindow(this, 10440, 3750);
+    Frame1 = makeFormFrame(this, twipsRect(120, 0, 10215, 615));
 }
 
 void frmPlaylist::initStatusLabels() {

@@ -4,29 +4,27 @@
 
 namespace mixgen::test {
 
-ScriptedMessages::ScriptedMessages() { setMessageSeam(this); }
+ScriptedMessages::ScriptedMessages() {
+    setMessageSeam(this);
+}
 
-ScriptedMessages::~ScriptedMessages()
-{
+ScriptedMessages::~ScriptedMessages() {
     setMessageSeam(nullptr);
     verifyAllShown();
 }
 
-ScriptedMessages& ScriptedMessages::expect(const QString& textPart, MsgAnswer answer)
-{
+ScriptedMessages& ScriptedMessages::expect(const QString& textPart, MsgAnswer answer) {
     m_expected.append({textPart, answer});
     return *this;
 }
 
-ScriptedMessages& ScriptedMessages::allow(const QString& textPart, MsgAnswer answer)
-{
+ScriptedMessages& ScriptedMessages::allow(const QString& textPart, MsgAnswer answer) {
     m_allowed.append({textPart, answer});
     return *this;
 }
 
 MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, MsgIcon icon,
-                                 MsgButtons buttons)
-{
+                                 MsgButtons buttons) {
     m_shown.append({caption, text, icon, buttons});
     if (!m_expected.isEmpty() && text.contains(m_expected.first().textPart))
         return m_expected.takeFirst().answer;
@@ -34,19 +32,10 @@ MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, Ms
         if (text.contains(entry.textPart))
             return entry.answer;
     ADD_FAILURE() << "unexpected message box: " << text.toStdString();
-    switch (buttons) {
-    case MsgButtons::Ok:
-        return MsgAnswer::Ok;
-    case MsgButtons::YesNo:
-        return MsgAnswer::No;
-    case MsgButtons::YesNoCancel:
-        return MsgAnswer::Cancel;
-    }
-    return MsgAnswer::Ok;
+    return answerThatChangesNothing(buttons);
 }
 
-void ScriptedMessages::verifyAllShown() const
-{
+void ScriptedMessages::verifyAllShown() const {
     for (const Entry& entry : m_expected)
         ADD_FAILURE() << "expected message box was not shown: " << entry.textPart.toStdString();
 }

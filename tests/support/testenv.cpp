@@ -13,23 +13,22 @@
 namespace mixgen::test {
 
 namespace {
-std::unique_ptr<QTemporaryDir>& sandbox()
-{
+std::unique_ptr<QTemporaryDir>& sandbox() {
     static std::unique_ptr<QTemporaryDir> dir;
     return dir;
 }
 
-void pointAt(const char* variable, const QString& folder)
-{
+void pointAt(const char* variable, const QString& folder) {
     QDir().mkpath(folder);
     qputenv(variable, QFile::encodeName(folder));
 }
 } // namespace
 
-QString sandboxFolder() { return sandbox() ? sandbox()->path() : QString(); }
+QString sandboxFolder() {
+    return sandbox() ? sandbox()->path() : QString();
+}
 
-void enterSandbox()
-{
+void enterSandbox() {
     sandbox() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/mixgen-test-XXXXXX");
     const QString root = sandbox()->path();
     pointAt("HOME", root + "/home");
@@ -37,19 +36,18 @@ void enterSandbox()
     pointAt("XDG_DATA_HOME", root + "/data");
     pointAt("XDG_RUNTIME_DIR", root + "/runtime");
     pointAt("TEMP", root + "/temp");
-    QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(root + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -11,8 +11,7 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef MIXGEN_TEST_GUI
     qputenv("QT_QPA_PLATFORM", "offscreen");
