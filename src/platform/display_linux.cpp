@@ -1,6 +1,9 @@
 #include "platform/display.h"
 
+#include "platform/folders.h"
+
 #include <QByteArray>
+#include <QFile>
 
 namespace mixgen {
 
@@ -30,6 +33,13 @@ bool prepareDisplayPlatform() {
     } else {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         withoutDisplay = true;
+    }
+    // Qt wants a runtime folder and warns on standard error when there is none, which would
+    // mix with the messages a script reads there: lend it the private work folder.
+    if (withoutDisplay && qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
+        const QString runtime = privateTmpFolder();
+        if (!runtime.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.chopped(1)));
     }
     return withoutDisplay;
 }

@@ -22,4 +22,7 @@ QString workFolder(QString* why = nullptr);
 // text with the reason in *why.
 QString privateFolder(const QString& path, QString* why = nullptr);
 
+// The user's own private folder in /tmp, /tmp/mixgen-<uid>/, made by privateFolder().
+QString privateTmpFolder(QString* why = nullptr);
+
 } // namespace mixgen

@@ -112,6 +112,10 @@ QString workFolder(QString* why) {
     const QString runtime = environmentText("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && isOwnFolder(runtime))
         return withTrailingSlash(runtime);
+    return privateTmpFolder(why);
+}
+
+QString privateTmpFolder(QString* why) {
     return privateFolder(QStringLiteral("/tmp/mixgen-%1").arg(::geteuid()), why);
 }
 
