@@ -11,8 +11,7 @@ inline constexpr int kVersionMinor = 2;
 inline constexpr int kVersionRevision = 3;
 
 // "v2.2.3": the letter v, then major, minor and revision without leading zeros.
-inline QString versionText()
-{
+inline QString versionText() {
     return QStringLiteral("v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
 }
 
