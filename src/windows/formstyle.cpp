@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QPalette>
+#include <QPushButton>
 #include <QWidget>
 
 namespace mixgen {
@@ -34,6 +35,14 @@ QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
     frame->setGeometry(geometry);
     paintFormBackground(frame);
     return frame;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
+                        const QRect& place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setToolTip(tip);
+    button->setGeometry(place);
+    return button;
 }
 
 void paintFormBackground(QWidget* widget) {

@@ -5,6 +5,8 @@
 #include <QRect>
 
 class QFrame;
+class QPushButton;
+class QString;
 class QWidget;
 
 // What the program's windows share in looks: their sizes are laid out in twips, and they
@@ -37,6 +39,10 @@ void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips);
 
 // The sunken frame that holds a window's controls, placed in twips.
 QFrame* makeFormFrame(QWidget* parent, const QRect& geometry);
+
+// A button with its caption, tooltip and place in its parent.
+QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
+                        const QRect& place);
 
 // Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont formFont();

@@ -39,14 +39,6 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QString& tip, cons
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
-                        const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setToolTip(tip);
-    button->setGeometry(place);
-    return button;
-}
-
 QComboBox* makeHistoryBox(QWidget* parent, const QString& tip, const QRect& place) {
     auto* box = new QComboBox(parent);
     box->setEditable(true);

@@ -50,11 +50,10 @@ QLabel* makeStatusLabel(QWidget* parent, const QString& text) {
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
-                        const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setToolTip(tip);
-    button->setGeometry(place);
+// The buttons stay hidden until a run's finish step shows them.
+QPushButton* makeRunButton(QWidget* parent, const QString& caption, const QString& tip,
+                           const QRect& place) {
+    QPushButton* button = makeButton(parent, caption, tip, place);
     button->hide();
     return button;
 }
@@ -107,16 +106,16 @@ void frmPlaylist::initStatusLabels() {
 }
 
 void frmPlaylist::initButtons() {
-    cmdEnqueue = makeButton(Frame1, QStringLiteral("&Enqueue Playlist"),
-                            QStringLiteral("Click to enqueue the playlist in WinAmp"),
-                            twipsRect(3000, 210, 1695, 300));
-    cmdOpen = makeButton(Frame1, kOpenCaption, kOpenTip, twipsRect(4800, 210, 1695, 300));
-    cmdRedo = makeButton(Frame1, QStringLiteral("&Redo operation"),
-                         QStringLiteral("Click to redo the search and pick operation"),
-                         twipsRect(6600, 210, 1695, 300));
-    cmdClose =
-        makeButton(Frame1, QStringLiteral("&Close"), QStringLiteral("Click to close this window"),
-                   twipsRect(8400, 210, 1695, 300));
+    cmdEnqueue = makeRunButton(Frame1, QStringLiteral("&Enqueue Playlist"),
+                               QStringLiteral("Click to enqueue the playlist in WinAmp"),
+                               twipsRect(3000, 210, 1695, 300));
+    cmdOpen = makeRunButton(Frame1, kOpenCaption, kOpenTip, twipsRect(4800, 210, 1695, 300));
+    cmdRedo = makeRunButton(Frame1, QStringLiteral("&Redo operation"),
+                            QStringLiteral("Click to redo the search and pick operation"),
+                            twipsRect(6600, 210, 1695, 300));
+    cmdClose = makeRunButton(Frame1, QStringLiteral("&Close"),
+                             QStringLiteral("Click to close this window"),
+                             twipsRect(8400, 210, 1695, 300));
     // Enter presses it; Esc too (see reject).
     cmdClose->setDefault(true);
 
