@@ -6,6 +6,7 @@
 #include "platform/messages.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringBuilder>
 #include <QStringEncoder>
 
@@ -91,19 +92,28 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevi
 }
 
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
-                 RandomSource& random) {
+                 RandomSource& random, bool* writeFailed) {
+    bool failed = false;
+    const auto report = qScopeGuard([&] {
+        if (writeFailed)
+            *writeFailed = failed;
+    });
     // Created, or emptied, even when nothing will be picked.
     QFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         reportWriteFailure(outputPath);
+        failed = true;
         return 0;
     }
     const PickResult result = pickInto(found, picked, requested, file, outputPath, random);
+    failed = result.writeFailed;
     // Most lines wait in the file's buffer: a full disk shows only now.
     const bool flushed = file.flush();
     file.close();
-    if (!result.writeFailed && (!flushed || file.error() != QFileDevice::NoError))
+    if (!failed && (!flushed || file.error() != QFileDevice::NoError)) {
         reportWriteFailure(outputPath);
+        failed = true;
+    }
     return result.picked;
 }
 

@@ -26,9 +26,9 @@ bool normalFileExists(const QString& path, bool* cannotTell = nullptr);
 // The pick and the writing: creates or empties the playlist file, draws up to requested songs
 // from found (removing each), appends "0001 <path>" entries to picked and writes each path as
 // one CR LF line. A write failure shows its message and stops; what was picked so far stays.
-// Returns the number of songs picked.
+// Returns the number of songs picked; *writeFailed tells whether the failure message came.
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
-                 RandomSource& random);
+                 RandomSource& random, bool* writeFailed = nullptr);
 
 // The same into an open device (a file, or a buffer in memory). outputPath only names the
 // playlist in the failure message.

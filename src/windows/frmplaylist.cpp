@@ -284,12 +284,13 @@ void frmPlaylist::runSteps() {
 
     QStringList picked;
     ClockSeededRandom random;
-    const int written =
-        pickAndWrite(found, picked, requestedSongCount(m_main.txtNumber->text()), output, random);
+    bool writeFailed = false;
+    const int written = pickAndWrite(found, picked, requestedSongCount(m_main.txtNumber->text()),
+                                     output, random, &writeFailed);
     m_initModel->setStringList(found);
     m_finalModel->setStringList(picked);
     if (m_main.isCommandLineRequest())
-        setExitStatus(written > 0 ? 0 : 1);
+        setExitStatus(written > 0 && !writeFailed ? 0 : 1);
     finishRun();
 }
 

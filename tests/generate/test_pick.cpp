@@ -206,7 +206,9 @@ TEST(PlaylistFile, OnePathPerCrLfLineInPickOrder) {
     QStringList found{"/m/a.mp3", QStringLiteral("/m/caf\u00e9.mp3"), "/m/_.mp3"};
     QStringList picked;
     ScriptedRandom random({0.9, 0.0, 0.0});
-    EXPECT_EQ(pickAndWrite(found, picked, 3, output, random), 3);
+    bool writeFailed = true;
+    EXPECT_EQ(pickAndWrite(found, picked, 3, output, random, &writeFailed), 3);
+    EXPECT_FALSE(writeFailed);
     EXPECT_EQ(test::readFile(output), "/m/_.mp3\r\n/m/a.mp3\r\n/m/caf\xc3\xa9.mp3\r\n");
     EXPECT_EQ(picked, (QStringList{"0001 /m/_.mp3", "0002 /m/a.mp3",
                                    QStringLiteral("0003 /m/caf\u00e9.mp3")}));
@@ -265,8 +267,11 @@ TEST(PlaylistFile, FullDiskIsReported) {
     QStringList found = songs(5);
     QStringList picked;
     ScriptedRandom random;
-    pickAndWrite(found, picked, 5, "/dev/full", random);
+    bool writeFailed = false;
+    EXPECT_EQ(pickAndWrite(found, picked, 5, "/dev/full", random, &writeFailed), 5);
     EXPECT_EQ(messages.shown().size(), 1);
+    // The caller must not count the partly written playlist as a success.
+    EXPECT_TRUE(writeFailed);
 }
 
 // Catches a requested number truncated or rounded half up instead of half to even.
