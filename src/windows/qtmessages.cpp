@@ -47,7 +47,13 @@ MsgAnswer QtMessages::show(const QString& caption, const QString& text, MsgIcon 
     box.setTextFormat(Qt::PlainText);
     if (buttons != MsgButtons::Ok)
         box.setDefaultButton(QMessageBox::Yes);
+    // A box waits for the user: show the plain pointer even while a search holds the busy one.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
 
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok:

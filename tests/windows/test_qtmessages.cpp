@@ -83,5 +83,21 @@ TEST(QtMessages, TextIsPlainWithItsLineBreaks) {
     EXPECT_EQ(seen.text, "Cannot <b>read</b> a&b\n\nnext");
 }
 
+// A box shown during the search kept the busy pointer, or the busy pointer was lost after it.
+TEST(QtMessages, PlainPointerWhileABoxWaits) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    SeenBox seen;
+    Qt::CursorShape shapeDuringBox = Qt::BusyCursor;
+    showAndAct("e", MsgIcon::Information, MsgButtons::Ok, seen, [&](QMessageBox* box) {
+        shapeDuringBox = QApplication::overrideCursor()->shape();
+        box->button(QMessageBox::Ok)->click();
+    });
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_EQ(shapeDuringBox, Qt::ArrowCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 } // namespace
 } // namespace mixgen
