@@ -87,19 +87,9 @@ void appendAsCp437(std::string& out, std::string_view utf8) {
 }
 
 void appendCp437AsUtf8(std::string& out, std::string_view cp437) {
-    for (const char c : cp437) {
-        const char32_t character = cp437ToUnicode(static_cast<unsigned char>(c));
-        if (character < 0x80) {
-            out.push_back(static_cast<char>(character));
-        } else if (character < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (character >> 6)));
-            out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
-        } else { // the code page holds nothing beyond the Basic Multilingual Plane
-            out.push_back(static_cast<char>(0xE0 | (character >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
-        }
-    }
+    const QByteArray utf8 =
+        textFromCp437(QByteArrayView(cp437.data(), qsizetype(cp437.size()))).toUtf8();
+    out.append(utf8.constData(), std::size_t(utf8.size()));
 }
 
 bool lessCaseInsensitive(std::string_view a, std::string_view b) {

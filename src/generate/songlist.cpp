@@ -13,14 +13,6 @@ namespace mixgen {
 
 namespace {
 
-QString cp437Text(const QByteArray& bytes) {
-    QString text;
-    text.reserve(bytes.size());
-    for (const char byte : bytes)
-        text.append(QChar(char16_t(cp437ToUnicode(static_cast<unsigned char>(byte)))));
-    return text;
-}
-
 bool hasByteAbove127(const char* data, qsizetype length) {
     qsizetype i = 0;
     for (; i + 8 <= length; i += 8) { // eight bytes at a time
@@ -56,7 +48,7 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead) {
     if (!translated.isNull())
         return translated;
     MsgBox(QStringLiteral("Warning! Unsupported character(s) found in filename:\r\n\r\n") +
-               cp437Text(lineAsRead).toUpper() +
+               textFromCp437(lineAsRead).toUpper() +
                QStringLiteral("\r\n\r\nThis file will not play properly.  Rename the file to a "
                               "\r\nname with proper characters only to solve this problem."),
            MsgButtons::Ok, MsgIcon::Information);

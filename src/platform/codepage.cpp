@@ -88,4 +88,12 @@ unsigned char unicodeToCp437(char32_t character) {
     return it->byte;
 }
 
+QString textFromCp437(QByteArrayView bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes)
+        text.append(QChar(char16_t(cp437ToUnicode(static_cast<unsigned char>(byte)))));
+    return text;
+}
+
 } // namespace mixgen

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QChar>
+#include <QString>
 
 namespace mixgen {
 
@@ -11,6 +13,9 @@ QChar oemToAnsi(unsigned char byte);
 
 // Code page 437 as a whole: the Unicode character each of its 256 bytes shows.
 char32_t cp437ToUnicode(unsigned char byte);
+
+// Bytes in code page 437 as the text they show.
+QString textFromCp437(QByteArrayView bytes);
 
 // The reverse: the code page 437 byte for a Unicode character, 254 for one it lacks.
 unsigned char unicodeToCp437(char32_t character);
