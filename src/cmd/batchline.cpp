@@ -76,11 +76,11 @@ bool parseDir(std::string_view arguments, DirCommand& command) {
     arguments = trimLeft(arguments);
     std::string_view path;
     if (!arguments.empty() && arguments.front() == '"') {
-        // The closing quote is the first one after which only switches and a redirection
-        // follow, so a folder holding a quote is still read whole.
+        // The closing quote is the last one after which only switches and a redirection
+        // follow, so a folder holding a quote (even one followed by "/s/b>x") is read whole.
         bool found = false;
-        for (std::size_t quote = arguments.find('"', 1); quote != std::string_view::npos;
-             quote = arguments.find('"', quote + 1)) {
+        for (std::size_t quote = arguments.rfind('"'); quote != std::string_view::npos && quote > 0;
+             quote = arguments.rfind('"', quote - 1)) {
             DirCommand attempt;
             if (parseDirTail(arguments.substr(quote + 1), attempt)) {
                 command = attempt;

@@ -101,15 +101,18 @@ int BatchRunner::openOutput(const DirLine& line) {
     }
     const int fd = openListFile(line.command.target, line.command.append);
     if (fd < 0) {
+        m_listFailed = true;
         report(line.lineNumber, "cannot write the list to \"" + line.command.target +
                                     "\": " + std::strerror(errno) + "; line skipped");
     }
     return fd;
 }
 
-void BatchRunner::closeOutput(int fd) {
-    if (fd >= 0 && fd != STDOUT_FILENO)
-        ::close(fd);
+bool BatchRunner::closeOutput(int fd) {
+    if (fd < 0 || fd == STDOUT_FILENO)
+        return true;
+    // Some file systems report a failed write only when the file is closed.
+    return ::close(fd) == 0 || errno == EINTR;
 }
 
 void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
@@ -144,11 +147,13 @@ void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
                                         "\": " + std::strerror(walkError));
         }
         const bool written = i == 0 ? outputs[i]->flush() : outputs[i]->writeTo(fd);
-        if (!written) {
-            report(line.lineNumber,
-                   "writing the list failed: " + std::string(std::strerror(outputs[i]->error())));
+        const int error = written ? 0 : outputs[i]->error();
+        const bool closed = closeOutput(fd);
+        if (!written || !closed) {
+            m_listFailed = true;
+            report(line.lineNumber, "writing the list failed: " +
+                                        std::string(std::strerror(written ? errno : error)));
         }
-        closeOutput(fd);
     }
 }
 

@@ -23,6 +23,10 @@ public:
 
     void run(std::string_view batch);
 
+    // True when a list could not be written whole (its file could not be opened, a write or
+    // the closing failed): the lists are not to be trusted.
+    bool listFailed() const { return m_listFailed; }
+
 private:
     struct DirLine {
         std::size_t lineNumber;
@@ -32,13 +36,14 @@ private:
     void runDirGroup(const std::vector<DirLine>& group);
     bool canJoin(const std::vector<DirLine>& group, const DirCommand& next) const;
     int openOutput(const DirLine& line);
-    void closeOutput(int fd);
+    bool closeOutput(int fd);
     void report(std::size_t lineNumber, std::string_view message);
     void flushStandardOutput();
 
     TreeWalker m_walker;
     std::string m_standardOutput; // echo text waiting to be written
     bool m_echoOn = true;
+    bool m_listFailed = false;
 };
 
 } // namespace mixgen::cmd

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -40,15 +39,6 @@ bool readWholeFile(const char* path, std::string& bytes) {
     return true;
 }
 
-// The walk keeps one descriptor open per folder level; allow as many as the system lets us.
-void allowDeepTrees() {
-    struct rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -70,9 +60,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A closed standard output must not end the run half way: writes report it instead.
+    // A closed standard output, or a list past the file-size limit, must not end the run
+    // half way: the write reports it instead, and the status tells the program.
     std::signal(SIGPIPE, SIG_IGN);
-    allowDeepTrees();
-    mixgen::cmd::BatchRunner(trustEntryTypes).run(batch);
-    return 0;
+    std::signal(SIGXFSZ, SIG_IGN);
+    mixgen::cmd::BatchRunner runner(trustEntryTypes);
+    runner.run(batch);
+    return runner.listFailed() ? 1 : 0;
 }

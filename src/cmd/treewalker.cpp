@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,8 +23,18 @@ constexpr std::size_t kTypeAt = 18;
 constexpr std::size_t kNameAt = 19;
 
 // Room for the directory records of one call; most folders fit in one read.
-constexpr std::size_t kFirstBufferSize = 64 * 1024;
-constexpr std::size_t kLeastRoom = 16 * 1024;
+constexpr std::size_t kRecordsSize = 64 * 1024;
+
+// Folders kept open at once: a few dozen, fewer under a low open-files limit. Deeper trees
+// close the shallowest and open them again by name when they are needed, so no tree is too
+// deep for the limit.
+std::size_t mostOpenFolders() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 64;
+    const auto spare = static_cast<std::size_t>(limit.rlim_cur > 16 ? limit.rlim_cur - 16 : 0);
+    return std::clamp<std::size_t>(spare / 2, 2, 64);
+}
 
 int openFolderAt(int parent, const char* name) {
     int fd;
@@ -31,6 +42,15 @@ int openFolderAt(int parent, const char* name) {
         fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+bool identify(int fd, dev_t& device, ino_t& inode) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    device = info.st_dev;
+    inode = info.st_ino;
+    return true;
 }
 
 } // namespace
@@ -41,45 +61,88 @@ bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePat
     m_outputs = &outputs;
     m_visited.clear();
     m_path.clear();
+    m_mostOpen = mostOpenFolders();
     appendAsCp437(m_path, folder);
+    if (m_records.size() < kRecordsSize)
+        m_records.resize(kRecordsSize);
 
-    const int fd = openFolderAt(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+    if (m_levels.empty())
+        m_levels.emplace_back();
+    Level& root = m_levels.front();
+    root.openName = folder.empty() ? "." : folder;
+    const int fd = openFolderAt(AT_FDCWD, root.openName.c_str());
     if (fd < 0)
         return false;
-    if (firstVisit(fd))
-        walkFolder(fd, 0);
-    ::close(fd);
+    const bool known = identify(fd, root.id.device, root.id.inode);
+    m_shallowestOpen = 0;
+    opened(0, fd);
+    if (known && firstVisit(root.id))
+        walkFolder(0);
+    closeLevel(0);
     return true;
 }
 
-bool TreeWalker::firstVisit(int fd) {
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return false;
-    return m_visited.insert({info.st_dev, info.st_ino}).second;
+bool TreeWalker::firstVisit(const FolderId& id) {
+    return m_visited.insert(id).second;
+}
+
+void TreeWalker::opened(std::size_t depth, int fd) {
+    m_levels[depth].fd = fd;
+    ++m_openLevels;
+    if (depth < m_shallowestOpen)
+        m_shallowestOpen = depth;
+    // The level just opened is the deepest open one, so the shallowest is never it.
+    while (m_openLevels > m_mostOpen) {
+        while (m_levels[m_shallowestOpen].fd < 0)
+            ++m_shallowestOpen;
+        closeLevel(m_shallowestOpen);
+    }
+}
+
+void TreeWalker::closeLevel(std::size_t depth) {
+    Level& level = m_levels[depth];
+    if (level.fd < 0)
+        return;
+    ::close(level.fd);
+    level.fd = -1;
+    --m_openLevels;
+}
+
+int TreeWalker::folderFd(std::size_t depth) {
+    Level& level = m_levels[depth];
+    if (level.fd >= 0)
+        return level.fd;
+    const int parent = depth == 0 ? AT_FDCWD : folderFd(depth - 1);
+    if (parent < 0 && depth != 0)
+        return -1;
+    const int fd = openFolderAt(parent, level.openName.c_str());
+    if (fd < 0)
+        return -1;
+    // Renamed or replaced meanwhile: the rest of that folder is not walked.
+    FolderId now{};
+    if (!identify(fd, now.device, now.inode) || !(now == level.id)) {
+        ::close(fd);
+        return -1;
+    }
+    opened(depth, fd);
+    return fd;
 }
 
 bool TreeWalker::readEntries(int fd, Level& level) {
+    level.names.clear();
     level.files.clear();
     level.folders.clear();
-    if (level.buffer.size() < kFirstBufferSize)
-        level.buffer.resize(kFirstBufferSize);
 
     const std::vector<const NamePattern*>& patterns = *m_patterns;
-    std::size_t used = 0;
     for (;;) {
-        if (level.buffer.size() - used < kLeastRoom)
-            level.buffer.resize(level.buffer.size() * 2);
-        const long got =
-            ::syscall(SYS_getdents64, fd, level.buffer.data() + used, level.buffer.size() - used);
+        const long got = ::syscall(SYS_getdents64, fd, m_records.data(), m_records.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             return got == 0;
 
-        const char* const base = level.buffer.data();
-        const std::size_t end = used + static_cast<std::size_t>(got);
-        for (std::size_t at = used; at < end;) {
+        const char* const base = m_records.data();
+        for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
             const char* record = base + at;
             unsigned short recordLength;
             std::memcpy(&recordLength, record + kRecordLengthAt, sizeof recordLength);
@@ -98,36 +161,37 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                 struct stat info;
                 if (::fstatat(fd, name, &info, 0) != 0)
                     continue;
-                type = S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+                type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
             }
 
-            const Entry entry{static_cast<std::size_t>(name - base), nameLength};
+            const Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
+                level.names.append(name, nameLength);
                 level.folders.push_back(entry);
                 continue;
             }
+            if (type != DT_REG) // a pipe, device or socket plays no song, and may block a player
+                continue;
             const std::string_view nameView(name, nameLength);
             std::uint64_t matched = 0;
             for (std::size_t i = 0; i < patterns.size(); ++i) {
                 if (patterns[i]->matches(nameView))
                     matched |= std::uint64_t(1) << i;
             }
-            if (matched != 0)
+            if (matched != 0) {
+                level.names.append(name, nameLength);
                 level.files.push_back({entry, matched});
+            }
         }
-        used = end;
     }
 }
 
-void TreeWalker::walkFolder(int fd, std::size_t depth) {
-    if (m_levels.size() <= depth)
-        m_levels.emplace_back(); // a deque: the levels above keep their place
-    Level& level = m_levels[depth];
-    readEntries(fd, level); // a folder that fails part way still gives what was read
+void TreeWalker::walkFolder(std::size_t depth) {
+    Level& level = m_levels[depth]; // a deque: the levels above keep their place
+    readEntries(level.fd, level);   // a folder that fails part way still gives what was read
 
-    const char* const base = level.buffer.data();
-    const auto nameOf = [base](const Entry& entry) {
-        return std::string_view(base + entry.nameOffset, entry.nameLength);
+    const auto nameOf = [&level](const Entry& entry) {
+        return std::string_view(level.names.data() + entry.nameOffset, entry.nameLength);
     };
 
     std::sort(level.files.begin(), level.files.end(), [&](const Match& a, const Match& b) {
@@ -147,21 +211,31 @@ void TreeWalker::walkFolder(int fd, std::size_t depth) {
     std::sort(level.folders.begin(), level.folders.end(), [&](const Entry& a, const Entry& b) {
         return lessCaseInsensitive(nameOf(a), nameOf(b));
     });
+    if (m_levels.size() <= depth + 1)
+        m_levels.emplace_back();
+    Level& next = m_levels[depth + 1];
     for (const Entry& folder : level.folders) {
         const std::string_view name = nameOf(folder);
         if (holdsLineBreak(name)) // no path below it could be listed
             continue;
-        const int child = openFolderAt(fd, base + folder.nameOffset);
+        const int parent = folderFd(depth);
+        if (parent < 0)
+            break;
+        next.openName.assign(name);
+        const int child = openFolderAt(parent, next.openName.c_str());
         if (child < 0) // unreadable: skipped
             continue;
-        if (firstVisit(child)) {
-            const std::size_t keep = m_path.size();
-            appendAsCp437(m_path, name);
-            m_path.push_back('/');
-            walkFolder(child, depth + 1);
-            m_path.resize(keep);
+        if (!identify(child, next.id.device, next.id.inode) || !firstVisit(next.id)) {
+            ::close(child);
+            continue;
         }
-        ::close(child);
+        opened(depth + 1, child);
+        const std::size_t keep = m_path.size();
+        appendAsCp437(m_path, name);
+        m_path.push_back('/');
+        walkFolder(depth + 1);
+        m_path.resize(keep);
+        closeLevel(depth + 1);
     }
 }
 

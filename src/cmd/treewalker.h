@@ -15,8 +15,9 @@ namespace mixgen::cmd {
 // The walk of dir /s /b: every file below a folder whose name matches a pattern, the folder's
 // own matches first (in case-insensitive name order), then each subfolder's, depth first.
 // Hidden entries (a name starting with ".") are skipped, symbolic links are followed, each
-// folder is walked once (so link loops end), unreadable folders are skipped, and a name
-// holding a line break is left out. Paths are written in code page 437, CR LF ended.
+// folder is walked once (so link loops end), unreadable folders are skipped, only regular
+// files are listed (no pipes, devices or sockets), and a name holding a line break is left
+// out. However deep the tree, the walk keeps only a few dozen folders open at once. Paths are written in code page 437, CR LF ended.
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
@@ -34,18 +35,12 @@ public:
 
 private:
     struct Entry {
-        std::size_t nameOffset; // into the level's buffer (which may move while it grows)
+        std::size_t nameOffset; // into the level's names
         std::size_t nameLength;
     };
     struct Match {
         Entry entry;
         std::uint64_t patterns; // bit i: pattern i matched
-    };
-    // The working storage of one depth, reused for every folder at that depth.
-    struct Level {
-        std::vector<char> buffer;
-        std::vector<Match> files;
-        std::vector<Entry> folders;
     };
     struct FolderId {
         dev_t device;
@@ -58,17 +53,34 @@ private:
                                               std::uint64_t(id.device));
         }
     };
+    // The folder being walked at one depth, and the storage reused for every folder there.
+    struct Level {
+        std::string names; // the names of its matching files and of its subfolders
+        std::vector<Match> files;
+        std::vector<Entry> folders;
+        int fd = -1;           // -1 while closed to stay within the descriptor budget
+        std::string openName;  // how it is opened again from its parent (the root: its path)
+        FolderId id{};         // what it must still be when opened again
+    };
 
-    void walkFolder(int fd, std::size_t depth);
+    void walkFolder(std::size_t depth);
     bool readEntries(int fd, Level& level);
-    bool firstVisit(int fd);
+    bool firstVisit(const FolderId& id);
+    // The level's descriptor, opening it again (and the levels above it) when it was closed.
+    int folderFd(std::size_t depth);
+    void opened(std::size_t depth, int fd);
+    void closeLevel(std::size_t depth);
 
     bool m_trustEntryTypes;
     const std::vector<const NamePattern*>* m_patterns = nullptr;
     const std::vector<ListOutput*>* m_outputs = nullptr;
     std::string m_path;      // the current folder's path in code page 437, ending in "/"
     std::string m_nameCp437; // scratch: one name in code page 437
+    std::vector<char> m_records; // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
+    std::size_t m_mostOpen = 2;
+    std::size_t m_openLevels = 0;
+    std::size_t m_shallowestOpen = 0; // every level above it is closed
     std::unordered_set<FolderId, FolderIdHash> m_visited;
 };
 

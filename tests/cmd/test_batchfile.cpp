@@ -132,7 +132,8 @@ TEST_F(BatchFileTest, RefusesAPlantedLink) {
     const CmdRun result =
         run(dirLine(m_root, "*.mp3", m_list, false) + dirLine(m_root, "*.mp3", m_list, true) +
             dirLine(m_root, "*.mp3", other, false));
-    EXPECT_EQ(result.exitCode, 0);
+    // A list that could not be written fails the run, so the program does not trust it.
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(readFile(victim), "keep");
     EXPECT_TRUE(QFileInfo(m_list).isSymLink());
     EXPECT_TRUE(result.err.contains("line 1")) << result.err.toStdString();
@@ -170,4 +171,23 @@ TEST_F(BatchFileTest, FailsWithoutABatchFile) {
     EXPECT_TRUE(missing.err.contains("none.bat")) << missing.err.toStdString();
     EXPECT_NE(runProgram(cmdProgram(), {}).exitCode, 0);
     EXPECT_NE(runProgram(cmdProgram(), {"a.bat", "b.bat"}).exitCode, 0);
+}
+
+// Catches a folder name holding a quote and switch-like text being cut at its first quote
+// (listing another folder and writing the list somewhere else), and a list that cannot be
+// written whole reported as success.
+TEST_F(BatchFileTest, QuotedFolderNamesAndFailedListWrites) {
+    const QString odd = m_dir.path() + "/c\"/s/b>d/";
+    writeFile(odd + "a.mp3", "x");
+    writeFile(m_dir.path() + "/c/b.mp3", "x");
+    CmdRun result = run(dirLine(odd, "*.mp3", m_list, false));
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(readFile(m_list), odd.toUtf8() + "a.mp3\r\n");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{"mixgen.bat", "mixgen.lst"}));
+
+    if (!QFileInfo::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    result = run(dirLine(odd, "*.mp3", m_list, false) + dirLine(odd, "*.mp3", "/dev/full", true));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("line 2: writing the list failed")) << result.err.toStdString();
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +58,9 @@ protected:
         link("filelink.mp3", "a.mp3");
         link("broken.mp3", "missing.mp3");
         file("nl\ndir/inside.mp3");
+        // Named like songs, but a player would hang on them.
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.mp3")).constData(), 0600), 0);
+        link("pipelink.mp3", "pipe.mp3");
     }
 
     // What the walk must list for "*.MP?" over the rich tree: the folder's own files in
@@ -264,4 +268,27 @@ TEST_F(WalkTest, KeepsTheFolderAsWritten) {
     QByteArray prefix = doubled.toUtf8();
     prefix.replace("é", "\x82");
     EXPECT_EQ(readFile(m_list), prefix + "sub/s.mp3\r\n");
+}
+
+// Catches a walk that needs one open folder per level: a tree far deeper than the open-files
+// limit must still be listed whole.
+TEST_F(WalkTest, ListsTreesDeeperThanTheOpenFilesLimit) {
+    QByteArray deep;
+    QByteArray expected;
+    for (int level = 0; level < 300; ++level) {
+        deep += (level % 2 ? "B" : "a") + QByteArray::number(level) + "/";
+        if (level % 50 == 0 || level == 299) {
+            file(deep + "s.mp3");
+            expected += m_root.toUtf8() + deep + "s.mp3\r\n";
+        }
+    }
+    file(deep.left(deep.indexOf('/') + 1) + "zz/last.mp3");
+    expected += m_root.toUtf8() + deep.left(deep.indexOf('/') + 1) + "zz/last.mp3\r\n";
+    writeFile(m_dir.path() + "/mixgen.bat", dirLine(m_root, "*.mp3", m_list, false));
+    const CmdRun result = runProgram(cmdProgram(), {m_dir.path() + "/mixgen.bat"}, [] {
+        const rlimit few{24, 24};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+    });
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(readFile(m_list), expected);
 }
