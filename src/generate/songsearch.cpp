@@ -7,25 +7,42 @@
 #include "platform/process.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace mixgen {
 
 namespace {
 
 const QString kNoFilesFound = QStringLiteral("No files were found. Playlist is empty.");
+const QString kReadError =
+    QStringLiteral("An error occured while trying to read the list of MP3 files.\r\n\r\n");
 
-// Written whole or not at all: a half-written batch file must never be left for a run to use.
+// At most this much of what the interpreter said is shown when it failed.
+constexpr qint64 kMostReasonBytes = 4096;
+
 bool writeBatchFile(const QString& batchPath, const QByteArray& bytes) {
-    QSaveFile batch(batchPath);
-    if (batch.open(QIODevice::WriteOnly) && batch.write(bytes) == bytes.size() && batch.commit())
+    // The run's folder is new and only ours, so the file is made there new.
+    QFile batch(batchPath);
+    if (batch.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+        batch.write(bytes) == bytes.size() && batch.flush())
         return true;
-    const QString reason = batch.errorString();
-    batch.cancelWriting();
     MsgBox(QStringLiteral("An error occured while trying to write to file ") + batchPath.toUpper() +
-               QStringLiteral("\r\n\r\n") + reason,
+               QStringLiteral("\r\n\r\n") + batch.errorString(),
            MsgButtons::Ok, MsgIcon::Exclamation);
     return false;
+}
+
+// Why the interpreter failed, in its own words: the end of what it wrote on standard error.
+QString interpreterFailure(const StartResult& run, const QString& errorPath) {
+    QFile errors(errorPath);
+    QByteArray said;
+    if (errors.open(QIODevice::ReadOnly)) {
+        if (errors.size() > kMostReasonBytes)
+            errors.seek(errors.size() - kMostReasonBytes);
+        said = errors.readAll().trimmed();
+    }
+    if (!said.isEmpty())
+        return QString::fromUtf8(said);
+    return QStringLiteral("The song search ended with status %1.").arg(run.exitCode);
 }
 
 } // namespace
@@ -41,9 +58,7 @@ SearchStatus readSongList(const QString& batchPath, const QString& listPath, QSt
         bytes = list.readAll();
     if (!list.isOpen() || list.error() != QFileDevice::NoError) {
         list.close();
-        MsgBox(
-            QStringLiteral("An error occured while trying to read the list of MP3 files.\r\n\r\n"),
-            MsgButtons::Ok, MsgIcon::Exclamation);
+        MsgBox(kReadError, MsgButtons::Ok, MsgIcon::Exclamation);
         return SearchStatus::Failed;
     }
     list.close();
@@ -71,26 +86,46 @@ SearchStatus runSongSearch(const QString& pathList, QStringList& found,
         MsgBox(QStringLiteral("Cannot process more than 5000 paths at once. The first 5000 paths "
                               "will be used."),
                MsgButtons::Ok, MsgIcon::None);
+    if (!split.unsearchable.isEmpty())
+        MsgBox(unsearchableFoldersText(split.unsearchable), MsgButtons::Ok, MsgIcon::Exclamation);
     if (split.paths.isEmpty()) {
         MsgBox(kNoFilesFound, MsgButtons::Ok, MsgIcon::Information);
         return SearchStatus::NoPath;
     }
 
-    const QString batchPath = work + QStringLiteral("mixgen.bat");
-    const QString listPath = work + QStringLiteral("mixgen.lst");
-    QFile::remove(listPath);
+    // Each run keeps its batch and list files in a folder of its own, so that instances
+    // started together never read each other's list, and nothing planted in a shared work
+    // folder is written or read through.
+    const QString run = newRunFolder(work, &why);
+    if (run.isEmpty()) {
+        MsgBox(QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
+                   why,
+               MsgButtons::Ok, MsgIcon::Exclamation);
+        return SearchStatus::Failed;
+    }
+    const QString batchPath = run + QStringLiteral("mixgen.bat");
+    const QString listPath = run + QStringLiteral("mixgen.lst");
+    const QString errorPath = run + QStringLiteral("mixgen.err");
     const QByteArray batch =
         searchBatchBytes(split.paths, enabledExtensions(SettingsStore()), listPath);
-    if (!writeBatchFile(batchPath, batch))
-        return SearchStatus::Failed;
-
-    ListedSongCounter counter(listPath);
-    std::function<void()> whileWaiting;
-    if (progress)
-        whileWaiting = [&] { progress(counter.poll()); };
-    RunAndWait({batchPath}, whileWaiting);
-
-    return readSongList(batchPath, listPath, found);
+    SearchStatus status = SearchStatus::Failed;
+    if (writeBatchFile(batchPath, batch)) {
+        ListedSongCounter counter(listPath);
+        std::function<void()> whileWaiting;
+        if (progress)
+            whileWaiting = [&] { progress(counter.poll()); };
+        // The echo boxes were meant for a console window; there is none to show them.
+        const StartResult ran = RunAndWait({batchPath}, whileWaiting, {true, errorPath});
+        if (ran.started && ran.exitCode != 0) {
+            // A list the interpreter could not write whole is never taken for all the songs.
+            MsgBox(kReadError + interpreterFailure(ran, errorPath), MsgButtons::Ok,
+                   MsgIcon::Exclamation);
+        } else {
+            status = readSongList(batchPath, listPath, found);
+        }
+    }
+    removeRunFolder(run);
+    return status;
 }
 
 } // namespace mixgen

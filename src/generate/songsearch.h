@@ -30,12 +30,14 @@ SearchStatus runSongSearch(const QString& pathList, QStringList& found,
 inline constexpr int kMaxSearchPaths = 5000;
 
 struct SplitPaths {
-    QStringList paths;      // each ending in "/", in path-list order
-    bool overLimit = false; // a segment came after kMaxSearchPaths paths: the notice is due
+    QStringList paths;        // each ending in "/", in path-list order
+    QStringList unsearchable; // segments holding a line break or NUL: never written to a batch
+    bool overLimit = false;   // a segment came after kMaxSearchPaths paths: the notice is due
 };
-// Splits the path list at ";". Empty segments and a lone "/" are dropped (and do not count),
-// a segment of blanks is kept, and a segment met while kMaxSearchPaths are held stops the
-// split, even an empty one.
+// Splits the path list at ";". Runs of "/" count as one. Empty segments and a lone "/" are
+// dropped (and do not count), a segment of blanks is kept, a segment holding CR, LF or NUL is
+// set aside as unsearchable (a batch line cannot carry it), and a segment met while
+// kMaxSearchPaths are held stops the split, even an empty one.
 SplitPaths splitPathList(const QString& pathList);
 
 // The batch file, byte for byte: the framed " Now working... " box, one dir line per path
@@ -54,6 +56,9 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
 // line without an end counts too), each byte above 127 through OemToAnsiChar. Appends to
 // songs.
 void decodeSongList(const QByteArray& bytes, QStringList& songs);
+
+// The message for folders that cannot be searched because their names hold a line break.
+QString unsearchableFoldersText(const QStringList& folders);
 
 // The last steps of the search, once the interpreter has ended: reads the list file in one go
 // into found. A missing list (the interpreter never started) is Failed without a message and

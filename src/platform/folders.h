@@ -25,4 +25,12 @@ QString privateFolder(const QString& path, QString* why = nullptr);
 // The user's own private folder in /tmp, /tmp/mixgen-<uid>/, made by privateFolder().
 QString privateTmpFolder(QString* why = nullptr);
 
+// A new folder of one run's own inside parent (which ends in "/"): made under a fresh name
+// with mode 0700, so no other instance shares it and nothing planted in a shared parent is
+// ever followed. Returns its path ending in "/", or an empty text with the reason in *why.
+QString newRunFolder(const QString& parent, QString* why = nullptr);
+
+// Removes a folder made by newRunFolder with the files in it.
+void removeRunFolder(const QString& folder);
+
 } // namespace mixgen

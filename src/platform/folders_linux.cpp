@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,34 @@ QString workFolder(QString* why) {
 
 QString privateTmpFolder(QString* why) {
     return privateFolder(QStringLiteral("/tmp/mixgen-%1").arg(::geteuid()), why);
+}
+
+QString newRunFolder(const QString& parent, QString* why) {
+    QByteArray name = QFile::encodeName(parent) + "mixgen-XXXXXX";
+    if (!::mkdtemp(name.data())) {
+        setWhy(why, QStringLiteral("No folder for the search can be made in %1: %2")
+                        .arg(parent, systemError(errno)));
+        return {};
+    }
+    return withTrailingSlash(QFile::decodeName(name));
+}
+
+void removeRunFolder(const QString& folder) {
+    const QByteArray name = QFile::encodeName(folder);
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // Only plain entries are ever made there; each is unlinked without being followed.
+    if (DIR* entries = ::fdopendir(fd)) {
+        while (const dirent* entry = ::readdir(entries)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                ::unlinkat(fd, entry->d_name, 0);
+        }
+        ::closedir(entries);
+    } else {
+        ::close(fd);
+    }
+    ::rmdir(name.constData());
 }
 
 } // namespace mixgen

@@ -16,17 +16,30 @@ struct StartResult {
     QString error;     // why it could not be started ("No such file or directory", ...)
 };
 
+// Where a waited-for program's standard output and standard error go.
+struct OutputRedirection {
+    bool discardOutput = false; // standard output to /dev/null
+    QString errorFile;          // when set, standard error goes into this file, made new
+                                // (an existing file or link there fails the start)
+};
+
 // Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
 // naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
 // beside the program, as the desktop hands batch files to its command interpreter.
 // whileWaiting, when given, is called about every 50 ms until the program ends, so that a
 // window can repaint and show progress.
-StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {});
+StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {},
+                       const OutputRedirection& redirection = {});
 
 // Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
 // found or started is reported in the result; a started one is never left as a zombie.
 // It runs in a session of its own, so it outlives the program and its terminal.
 StartResult startDetached(const QStringList& argv);
+
+// A write past the file-size limit (ulimit -f) then fails with an error that the program
+// reports, instead of ending the program by a signal. Programs started later get the
+// signal's default back.
+void ignoreFileSizeSignal();
 
 // The argument vector that RunAndWait really starts: a first entry ending in ".bat" (any
 // case) becomes programFolder() + "mixgen-cmd" followed by the batch path and the rest;

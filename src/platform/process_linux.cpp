@@ -50,7 +50,7 @@ private:
 };
 
 // Signals that the program may have ignored or blocked; a started program gets them back.
-constexpr int kResetSignals[] = {SIGPIPE, SIGCHLD, SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+constexpr int kResetSignals[] = {SIGPIPE, SIGCHLD, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGXFSZ};
 
 StartResult notStarted(const QString& error) {
     StartResult result;
@@ -153,16 +153,30 @@ std::vector<QByteArray> executableCandidates(const QString& program) {
 
 } // namespace
 
+void ignoreFileSizeSignal() {
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
 QStringList commandForBatch(const QStringList& argv) {
     if (argv.isEmpty() || !argv.first().endsWith(QLatin1String(".bat"), Qt::CaseInsensitive))
         return argv;
     return QStringList{programFolder() + QLatin1String(kBatchInterpreter)} + argv;
 }
 
-StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting) {
+StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
+                       const OutputRedirection& redirection) {
     if (argv.isEmpty() || argv.first().isEmpty())
         return notStarted(QStringLiteral("No program was named."));
     const NativeArgv native(commandForBatch(argv));
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (redirection.discardOutput)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const QByteArray errorFile = QFile::encodeName(redirection.errorFile);
+    if (!errorFile.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.constData(),
+                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -177,8 +191,9 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const int spawnError =
-        ::posix_spawnp(&pid, native.program(), nullptr, &attributes, native.data(), environ);
+        ::posix_spawnp(&pid, native.program(), &actions, &attributes, native.data(), environ);
     posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0)
         return notStarted(systemError(spawnError));
 

@@ -70,3 +70,12 @@ TEST(PathSplit, HundredThousandSegments) {
     EXPECT_EQ(empties.paths, QStringList{"/last/"});
     EXPECT_FALSE(empties.overLimit);
 }
+
+// Catches runs of "/" kept in a search folder (every listed path would carry them, thousands
+// long) and a segment with a line break counted or kept as a search path.
+TEST(PathSplit, SlashRunsAndLineBreaks) {
+    const SplitPaths split =
+        splitPathList(QStringLiteral("//music///rock;") + QString(3686, u'/') + ";a\nb;c\rd;/x");
+    EXPECT_EQ(split.paths, (QStringList{"/music/rock/", "/x/"}));
+    EXPECT_EQ(split.unsearchable, (QStringList{"a\nb", "c\rd"}));
+}

@@ -81,41 +81,99 @@ TEST_F(SongSearch, RefusedWorkFolderIsReportedWithItsReason) {
     EXPECT_FALSE(QFileInfo::exists(music.filePath("no-such-folder")));
 }
 
-// Catches a batch file that cannot be written passing silently, and half-written or
-// temporary files left in the work folder.
+// Catches a batch file that cannot be written passing silently (a file-size limit stands in
+// for a full disk), and half-written files or run folders left in the work folder.
 TEST_F(SongSearch, UnwritableBatchFileFailsCleanly) {
-    ASSERT_TRUE(QDir().mkpath(work + "mixgen.bat"));
+    addSong("a.mp3");
+    const QStringList before = QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     ScriptedMessages messages;
-    const QString expected = QStringLiteral("An error occured while trying to write to file ") +
-                             (work + "mixgen.bat").toUpper();
-    messages.expect(expected);
+    messages.expect("An error occured while trying to write to file ");
     QStringList found;
-    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    {
+        const test::FileSizeLimit limit(10);
+        EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    }
     ASSERT_EQ(messages.shown().size(), 1);
-    EXPECT_TRUE(messages.shown().first().text.startsWith(expected + "\r\n\r\n"));
-    EXPECT_GT(messages.shown().first().text.size(), expected.size() + 4) << "the reason is missing";
+    const QString text = messages.shown().first().text;
+    EXPECT_TRUE(text.contains("MIXGEN.BAT\r\n\r\n")) << text.toStdString();
+    EXPECT_FALSE(text.endsWith("\r\n\r\n")) << "the reason is missing";
     EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{"mixgen.bat"});
-    QDir(work + "mixgen.bat").removeRecursively();
+    EXPECT_EQ(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
 
-// Catches a read error that is not reported, the wrong text or icon, and work files deleted
-// although the list was not read.
-TEST_F(SongSearch, UnreadableListIsReportedAndTheWorkFilesStay) {
-    addSong("a.mp3");
-    ASSERT_TRUE(QDir().mkpath(work + "mixgen.lst"));
+// Catches a list the interpreter could not write whole (a full disk) taken for all the songs.
+TEST_F(SongSearch, ListThatCouldNotBeWrittenIsAFailure) {
+    for (int i = 0; i < 60; ++i)
+        addSong(QStringLiteral("a rather long folder name for the list/song number %1.mp3").arg(i));
+    ScriptedMessages messages;
+    messages.expect("An error occured while trying to read the list of MP3 files.\r\n\r\n");
+    QStringList found;
+    {
+        const test::FileSizeLimit limit(1500);
+        EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    }
+    EXPECT_TRUE(found.isEmpty());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(messages.shown().first().text.contains("writing the list failed"))
+        << messages.shown().first().text.toStdString();
+}
+
+// Catches an unreadable list that is not reported, and work files deleted although the list
+// was not read.
+TEST(ReadSongList, UnreadableListIsReportedAndTheWorkFilesStay) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString batch = dir.filePath("mixgen.bat");
+    const QString list = dir.filePath("mixgen.lst");
+    test::writeFile(batch, "@echo off\r\n");
+    ASSERT_TRUE(QDir().mkpath(list));
     ScriptedMessages messages;
     messages.expect("An error occured while trying to read the list of MP3 files.");
     QStringList found;
-    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    EXPECT_EQ(readSongList(batch, list, found), SearchStatus::Failed);
     EXPECT_TRUE(found.isEmpty());
     ASSERT_EQ(messages.shown().size(), 1);
     EXPECT_EQ(messages.shown().first().text,
               "An error occured while trying to read the list of MP3 files.\r\n\r\n");
     EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(QFileInfo(work + "mixgen.bat").isFile());
-    QDir(work + "mixgen.lst").removeRecursively();
+    EXPECT_TRUE(QFileInfo(batch).isFile());
+}
+
+// Catches work files planted in a shared work folder being written or read through: a link
+// at "mixgen.bat" would have its target overwritten, one at "mixgen.lst" would put foreign
+// entries into the playlist.
+TEST_F(SongSearch, NothingPlantedInTheWorkFolderIsFollowed) {
+    addSong("mine.mp3");
+    const QString victim = music.filePath("victim.txt");
+    test::writeFile(victim, "keep");
+    const QString foreign = music.filePath("foreign.txt");
+    test::writeFile(foreign, "/etc/passwd\r\n");
+    ASSERT_TRUE(QFile::link(victim, work + "mixgen.bat"));
+    ASSERT_TRUE(QFile::link(foreign, work + "mixgen.lst"));
+    ScriptedMessages messages;
+    QStringList found;
+    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Listed);
+    EXPECT_EQ(found, QStringList{song("mine.mp3")});
+    EXPECT_EQ(test::readFile(victim), "keep");
+    EXPECT_EQ(test::readFile(foreign), "/etc/passwd\r\n");
+    QFile::remove(work + "mixgen.bat");
+    QFile::remove(work + "mixgen.lst");
+}
+
+// Catches a folder name with a line break reaching the batch file (where it would add a line
+// of its own) instead of being skipped with a message, and the other folders not searched.
+TEST_F(SongSearch, FolderWithALineBreakIsSkippedWithAMessage) {
+    addSong("good/a.mp3");
+    addSong("bad\nname/b.mp3");
+    ScriptedMessages messages;
+    messages.expect("cannot be searched");
+    QStringList found;
+    EXPECT_EQ(runSongSearch(song("good") + ";" + song("bad\nname") + ";" + song("x\r/s"), found),
+              SearchStatus::Listed);
+    EXPECT_EQ(found, QStringList{song("good/a.mp3")});
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(messages.shown().first().text.contains(song("bad") + "<LF>name"));
+    EXPECT_TRUE(messages.shown().first().text.contains("x<CR>/s"));
 }
 
 // Catches songs missed, hidden files or other extensions listed, the folder order wrong,
