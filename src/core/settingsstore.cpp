@@ -9,7 +9,7 @@ namespace mixgen {
 
 namespace {
 
-// One key changed under the file's lock; an edit that changes nothing writes nothing.
+// Keys changed under the file's lock; an edit that changes nothing writes nothing.
 void editKey(const QString& filePath, const std::function<bool(IniDocument&)>& change) {
     // The result is not examined: a write that fails changes nothing and must not stop the
     // program, and no caller looks at it.
@@ -46,6 +46,24 @@ void SettingsStore::SaveSetting(const QString& section, const QString& key,
     const QByteArray bytes = value.toUtf8();
     editKey(m_filePath,
             [&](IniDocument& document) { return document.setValue(section, key, bytes); });
+}
+
+void SettingsStore::UpdateSection(const QString& section, const QStringList& keys,
+                                  const std::function<void(QStringList& values)>& change) const {
+    editKey(m_filePath, [&](IniDocument& document) {
+        QStringList values;
+        for (const QString& key : keys)
+            values.append(QString::fromUtf8(document.value(section, key).value_or(QByteArray())));
+        change(values);
+        bool changed = false;
+        for (qsizetype i = 0; i < keys.size() && i < values.size(); ++i)
+            changed = document.setValue(section, keys[i], values[i].toUtf8()) || changed;
+        return changed;
+    });
+}
+
+QString SettingsStore::fileProblem() const {
+    return storeFileProblem(m_filePath);
 }
 
 void SettingsStore::DeleteSetting(const QString& section, const QString& key) const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace mixgen {
 
@@ -19,6 +22,15 @@ public:
                        const QString& def = QString()) const;
     void SaveSetting(const QString& section, const QString& key, const QString& value) const;
     void DeleteSetting(const QString& section, const QString& key) const;
+
+    // Reads the given keys of section (a missing key reads as empty), lets change edit the
+    // values, and writes them all back, in one step under one lock: instances that do this
+    // at the same time see each other's whole result, never half of it.
+    void UpdateSection(const QString& section, const QStringList& keys,
+                       const std::function<void(QStringList& values)>& change) const;
+
+    // Why the settings file cannot be used (it is a folder, a pipe, a device), or empty.
+    QString fileProblem() const;
 
     const QString& filePath() const { return m_filePath; }
 

@@ -3,10 +3,10 @@
 #include "core/numbertext.h"
 #include "generate/randomsource.h"
 #include "generate/remainingpositions.h"
+#include "platform/filereplacement.h"
 #include "platform/messages.h"
 
-#include <QFile>
-#include <QScopeGuard>
+#include <QBuffer>
 #include <QStringBuilder>
 #include <QStringEncoder>
 
@@ -21,9 +21,10 @@ struct PickResult {
     bool writeFailed = false;
 };
 
-void reportWriteFailure(const QString& outputPath) {
+// The reason, when known, stands on a line of its own after the message.
+void reportWriteFailure(const QString& outputPath, const QString& reason = QString()) {
     MsgBox(QStringLiteral("An error occured while trying to write to file ") +
-               outputPath.toUpper() + QStringLiteral("\r\n"),
+               outputPath.toUpper() + QStringLiteral("\r\n") + reason,
            MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
@@ -93,28 +94,24 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevi
 
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed) {
-    bool failed = false;
-    const auto report = qScopeGuard([&] {
+    // The playlist replaces the old file whole once it is complete, so a full disk or a
+    // second request writing the same file never leaves a broken playlist behind.
+    FileReplacement file(outputPath);
+    if (!file.begin()) {
+        reportWriteFailure(outputPath, file.why());
         if (writeFailed)
-            *writeFailed = failed;
-    });
-    // Created, or emptied, even when nothing will be picked.
-    QFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        reportWriteFailure(outputPath);
-        failed = true;
+            *writeFailed = true;
         return 0;
     }
-    const PickResult result = pickInto(found, picked, requested, file, outputPath, random);
-    failed = result.writeFailed;
-    // Most lines wait in the file's buffer: a full disk shows only now.
-    const bool flushed = file.flush();
-    file.close();
-    if (!failed && (!flushed || file.error() != QFileDevice::NoError)) {
-        reportWriteFailure(outputPath);
-        failed = true;
-    }
-    return result.picked;
+    QBuffer lines;
+    lines.open(QIODevice::WriteOnly);
+    const int count = pickInto(found, picked, requested, lines, outputPath, random).picked;
+    const bool written = file.commit(lines.data());
+    if (!written)
+        reportWriteFailure(outputPath, file.why());
+    if (writeFailed)
+        *writeFailed = !written;
+    return count;
 }
 
 int requestedSongCount(const QString& numberText) {

@@ -23,9 +23,10 @@ OverwriteOutcome askOverwrite(const QString& outputPath, bool yesSwitch, bool co
 // cannot even be tested (empty, too long, a folder on the way that may not be searched).
 bool normalFileExists(const QString& path, bool* cannotTell = nullptr);
 
-// The pick and the writing: creates or empties the playlist file, draws up to requested songs
-// from found (removing each), appends "0001 <path>" entries to picked and writes each path as
-// one CR LF line. A write failure shows its message and stops; what was picked so far stays.
+// The pick and the writing: draws up to requested songs from found (removing each), appends
+// "0001 <path>" entries to picked and writes each path as one CR LF line of the playlist,
+// which replaces the file at outputPath whole (an empty playlist too) or not at all. When the
+// file cannot be made, nothing is picked; a failure shows its message with the reason.
 // Returns the number of songs picked; *writeFailed tells whether the failure message came.
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed = nullptr);

@@ -22,6 +22,10 @@ QByteArray readStoreFile(const QString& path);
 bool updateStoreFile(const QString& path,
                      const std::function<std::optional<QByteArray>(const QByteArray&)>& edit);
 
+// Why the thing at path cannot serve as a store file (a folder, a pipe, a device), or an
+// empty text when it can (a regular file, or nothing there yet).
+QString storeFileProblem(const QString& path);
+
 // Whether updateStoreFile could replace path now: its folder exists and may be written, and
 // the file, when it exists, may be read and written. Stands in for opening with write rights.
 bool storeFileWritable(const QString& path);

@@ -61,7 +61,9 @@ private:
 enum class ReadResult { Read, Missing, Failed };
 
 ReadResult readWhole(const QByteArray& name, QByteArray* content, mode_t* mode) {
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a pipe or device put where the file should be is refused below
+    // instead of waiting for a writer forever.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat st {};
@@ -160,6 +162,14 @@ bool updateStoreFile(const QString& path,
     if (!changed)
         return true;
     return replaceFile(targetName, QFile::encodeName(storeTempPath(target)), *changed, mode);
+}
+
+QString storeFileProblem(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return S_ISDIR(st.st_mode) ? QStringLiteral("It is a folder, not a file.")
+                               : QStringLiteral("It is not a regular file.");
 }
 
 bool storeFileWritable(const QString& path) {

@@ -277,4 +277,42 @@ TEST_F(SettingsStoreTest, AKilledWriterLeavesAWholeFile) {
     EXPECT_EQ(settings.GetSetting("After", "K"), "written");
 }
 
+// Catches a pipe or device put where the settings file belongs blocking the program in open
+// (nobody ever writes into it), and such a file being replaced or going unreported.
+TEST_F(SettingsStoreTest, APipeInPlaceOfTheFileNeverBlocks) {
+    ASSERT_TRUE(QDir().mkpath(m_dir.filePath("MIXGEN")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    const SettingsStore settings = store();
+    EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kAction, "None"), "None");
+    settings.SaveSetting(keys::kSettings, keys::kAction, "Play");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_FALSE(settings.fileProblem().isEmpty());
+    EXPECT_TRUE(store().fileProblem().contains("not a regular file"));
+}
+
+// Catches several keys of one section written one by one: processes editing them at the same
+// time must each see the whole result of the others (here: every append survives, none twice).
+TEST_F(SettingsStoreTest, SectionEditsAreOneStep) {
+    constexpr int kProcesses = 12;
+    QList<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        children.append(mixgen::test::startChild([&, p] {
+            SettingsStore(path()).UpdateSection("List", {"Count", "Items"}, [p](QStringList& v) {
+                v[1] += QStringLiteral("<%1>").arg(p);
+                v[0] = QString::number(v[0].toInt() + 1);
+            });
+            return 0;
+        }));
+    }
+    for (pid_t child : children)
+        EXPECT_EQ(mixgen::test::waitForChild(child), 0);
+    const SettingsStore settings = store();
+    EXPECT_EQ(settings.GetSetting("List", "Count"), QString::number(kProcesses));
+    const QString items = settings.GetSetting("List", "Items");
+    for (int p = 0; p < kProcesses; ++p)
+        EXPECT_EQ(items.count(QStringLiteral("<%1>").arg(p)), 1) << items.toStdString();
+}
+
 } // namespace

@@ -6,6 +6,8 @@
 #include "testenv.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -15,6 +17,8 @@
 #include <limits>
 #include <random>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace mixgen;
 using mixgen::test::ScriptedMessages;
@@ -236,7 +240,10 @@ TEST(PlaylistFile, WriteFailureIsReportedAndThePartialResultKept) {
         ScriptedRandom random;
         EXPECT_EQ(pickAndWrite(found, picked, 3, output, random), 0);
         ASSERT_EQ(messages.shown().size(), 1);
-        EXPECT_EQ(messages.shown().first().text, message + output.toUpper() + "\r\n");
+        // The system's reason follows on a line of its own.
+        const QString text = messages.shown().first().text;
+        EXPECT_TRUE(text.startsWith(message + output.toUpper() + "\r\n")) << text.toStdString();
+        EXPECT_GT(text.size(), (message + output + "\r\n").size()) << "no reason given";
         EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
         EXPECT_EQ(found, songs(3));
         EXPECT_TRUE(picked.isEmpty());
@@ -257,21 +264,60 @@ TEST(PlaylistFile, WriteFailureIsReportedAndThePartialResultKept) {
     }
 }
 
-// Catches a full disk reported as success: the lines wait in a buffer and fail only when it
-// is flushed.
-TEST(PlaylistFile, FullDiskIsReported) {
-    if (!QFileInfo::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
-    ScriptedMessages messages;
-    messages.expect("An error occured while trying to write to file /DEV/FULL\r\n");
-    QStringList found = songs(5);
+// Catches a full disk that destroys the old playlist or leaves half a line (a file-size limit
+// stands in for the full disk), a failure counted as success, and a pipe or device named as
+// the output that blocks the program.
+TEST(PlaylistFile, FailedWriteKeepsTheOldPlaylistWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString output = dir.filePath("Mix.m3u");
+    test::writeFile(output, "/old/song.mp3\r\n");
+    QStringList found = songs(50);
     QStringList picked;
     ScriptedRandom random;
     bool writeFailed = false;
-    EXPECT_EQ(pickAndWrite(found, picked, 5, "/dev/full", random, &writeFailed), 5);
-    EXPECT_EQ(messages.shown().size(), 1);
-    // The caller must not count the partly written playlist as a success.
+    {
+        const test::FileSizeLimit limit(64);
+        ScriptedMessages messages;
+        messages.expect("An error occured while trying to write to file " + output.toUpper());
+        pickAndWrite(found, picked, 50, output, random, &writeFailed);
+        EXPECT_EQ(messages.shown().size(), 1);
+    }
     EXPECT_TRUE(writeFailed);
+    EXPECT_EQ(test::readFile(output), "/old/song.mp3\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Mix.m3u"});
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.m3u")).constData(), 0600), 0);
+    for (const QString& special : {dir.filePath("pipe.m3u"), QStringLiteral("/dev/full")}) {
+        ScriptedMessages messages;
+        messages.expect("An error occured while trying to write to file " + special.toUpper() +
+                        "\r\nIt is not a regular file.");
+        found = songs(5);
+        EXPECT_EQ(pickAndWrite(found, picked, 5, special, random, &writeFailed), 0);
+        EXPECT_TRUE(writeFailed);
+    }
+}
+
+// Catches a playlist written in place (a second writer's lines mixed in, a link replaced by a
+// plain file, the user's permissions lost).
+TEST(PlaylistFile, ReplacedWholeThroughALinkKeepingItsMode) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath("real.m3u");
+    test::writeFile(target, "/old.mp3\r\n");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ASSERT_TRUE(QFile::link(target, dir.filePath("link.m3u")));
+    ScriptedMessages messages;
+    QStringList found = songs(3);
+    QStringList picked;
+    ScriptedRandom random({0.0, 0.0, 0.0});
+    EXPECT_EQ(pickAndWrite(found, picked, 3, dir.filePath("link.m3u"), random), 3);
+    EXPECT_TRUE(QFileInfo(dir.filePath("link.m3u")).isSymLink());
+    EXPECT_EQ(test::readFile(target),
+              "/music/song0.mp3\r\n/music/song1.mp3\r\n/music/song2.mp3\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 // Catches a requested number truncated or rounded half up instead of half to even.

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace mixgen {
+
+// Replaces a user's file whole or not at all. The new content goes into a fresh file beside
+// the target (made new, never through a link), which is renamed over the target once it is
+// complete: a full disk or a crash leaves the old file as it was, and two writers of the same
+// file never mix their lines. A link named as the target is followed, so the file it points
+// at is replaced and the link stays; the old file's permissions (and, when we may, owner)
+// are kept. A folder, pipe or device at the target is refused without being opened.
+class FileReplacement {
+public:
+    explicit FileReplacement(QString path);
+    ~FileReplacement(); // removes the fresh file unless it was committed
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Checks the target and makes the fresh file. False with the reason in why().
+    bool begin();
+    // Writes bytes into the fresh file, flushes it to the disk and renames it over the
+    // target. False with the reason in why(); the target is then untouched.
+    bool commit(const QByteArray& bytes);
+
+    const QString& why() const { return m_why; }
+
+private:
+    bool fail(const QString& reason);
+
+    QString m_path;
+    QByteArray m_target; // the file that is really replaced
+    QByteArray m_fresh;  // the fresh file beside it, while it exists
+    int m_fd = -1;
+    QString m_why;
+};
+
+} // namespace mixgen

@@ -1,0 +1,146 @@
+#include "platform/filereplacement.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mixgen {
+
+namespace {
+
+// The links the kernel itself follows before giving up.
+constexpr int kMostLinks = 40;
+// Of the target's name, this much goes into the fresh file's name (NAME_MAX is 255).
+constexpr qsizetype kMostNameKept = 200;
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return ".";
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// The file a write to path lands in: path itself, or the end of its chain of links (which
+// may not exist yet: writing creates it).
+bool resolveLinks(QByteArray path, QByteArray* target) {
+    for (int followed = 0; followed <= kMostLinks; ++followed) {
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            *target = path;
+            return true;
+        }
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(path.constData(), link, sizeof link - 1);
+        if (length < 0)
+            return false;
+        const QByteArray next(link, length);
+        path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+FileReplacement::FileReplacement(QString path) : m_path(std::move(path)) {}
+
+FileReplacement::~FileReplacement() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_fresh.isEmpty())
+        ::unlink(m_fresh.constData());
+}
+
+bool FileReplacement::fail(const QString& reason) {
+    m_why = reason;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_fresh.isEmpty())
+        ::unlink(m_fresh.constData());
+    m_fresh.clear();
+    return false;
+}
+
+bool FileReplacement::begin() {
+    const QByteArray named = QFile::encodeName(m_path);
+    if (named.isEmpty() || named.contains('\0'))
+        return fail(QStringLiteral("The name is not a file name."));
+    if (!resolveLinks(named, &m_target))
+        return fail(systemError(errno));
+
+    struct stat old {};
+    const bool exists = ::stat(m_target.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(S_ISDIR(old.st_mode) ? QStringLiteral("It is a folder, not a file.")
+                                         : QStringLiteral("It is not a regular file."));
+    if (!exists && errno != ENOENT)
+        return fail(systemError(errno));
+
+    // Hidden, so that a search of this folder running meanwhile never lists it; a long name is
+    // shortened so that the fresh name still fits.
+    const qsizetype slash = m_target.lastIndexOf('/');
+    m_fresh = m_target.left(slash + 1) + '.' + m_target.mid(slash + 1).left(kMostNameKept) +
+              ".new-XXXXXX";
+    m_fd = ::mkostemp(m_fresh.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        const int error = errno;
+        m_fresh.clear();
+        return fail(systemError(error));
+    }
+    const mode_t mode = exists ? (old.st_mode & 07777) : newFileMode();
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)!::fchown(m_fd, old.st_uid, old.st_gid); // only possible for root; else ours
+    if (::fchmod(m_fd, mode) != 0)
+        return fail(systemError(errno));
+    return true;
+}
+
+bool FileReplacement::commit(const QByteArray& bytes) {
+    if (m_fd < 0)
+        return false;
+    if (!writeAll(m_fd, bytes) || ::fsync(m_fd) != 0)
+        return fail(systemError(errno));
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        return fail(systemError(errno));
+    if (::rename(m_fresh.constData(), m_target.constData()) != 0)
+        return fail(systemError(errno));
+    m_fresh.clear();
+    return true;
+}
+
+} // namespace mixgen
