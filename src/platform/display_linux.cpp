@@ -4,6 +4,11 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace mixgen {
 
@@ -21,6 +26,12 @@ QByteArray platformName(const QByteArray& setting) {
     }
     return setting.left(end).trimmed();
 }
+void keepOnlyFatal(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fputs((message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        std::abort();
+    }
+}
 } // namespace
 
 bool prepareDisplayPlatform() {
@@ -34,12 +45,21 @@ bool prepareDisplayPlatform() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         withoutDisplay = true;
     }
-    // Qt wants a runtime folder and warns on standard error when there is none, which would
-    // mix with the messages a script reads there: lend it the private work folder.
-    if (withoutDisplay && qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
-        const QString runtime = privateTmpFolder();
-        if (!runtime.isEmpty())
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.chopped(1)));
+    if (withoutDisplay) {
+        // Standard error carries the program's messages, which scripts read: Qt's own
+        // warnings (about fonts, sizes, the runtime folder) must not mix with them.
+        qInstallMessageHandler(keepOnlyFatal);
+        // Qt wants a runtime folder and makes one in /tmp when there is none: lend it a
+        // private one inside the work folder, so nothing is made anywhere else.
+        if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
+            const QString work = workFolder();
+            const QString runtime =
+                work.isEmpty() ? QString()
+                               : privateFolder(work + QStringLiteral("mixgen-runtime-%1")
+                                                          .arg(::geteuid()));
+            if (!runtime.isEmpty())
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.chopped(1)));
+        }
     }
     return withoutDisplay;
 }

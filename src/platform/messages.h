@@ -38,6 +38,13 @@ QString iconWord(MsgIcon icon);
 // The answer that leaves everything as it is: Cancel when offered, else No, else OK.
 MsgAnswer answerThatChangesNothing(MsgButtons buttons);
 
+// One progress line on standard error, rewritten in place, when standard error is a terminal
+// (elsewhere nothing is printed: a log would fill with rewritten lines). A message printed
+// by the terminal seam first clears it.
+void showTerminalProgress(const QString& line);
+// Clears the progress line, if one is shown.
+void endTerminalProgress();
+
 // The seam for running without a display: every box is printed to standard error (caption,
 // icon word, text). A question is asked on the terminal when standard input is one;
 // otherwise it is answered with the choice that changes nothing (No, or Cancel when offered).

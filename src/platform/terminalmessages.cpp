@@ -49,7 +49,27 @@ QString terminalText(QString text) {
     return text;
 }
 
+bool progressShown = false;
+
 } // namespace
+
+void showTerminalProgress(const QString& line) {
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (!terminal)
+        return;
+    // Back to the line's start, the new text, then the rest of the old line cleared.
+    std::fputs(("\r" + line + "\x1b[K").toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    progressShown = true;
+}
+
+void endTerminalProgress() {
+    if (!progressShown)
+        return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    progressShown = false;
+}
 
 TerminalMessages::TerminalMessages()
     : m_ownOut(std::make_unique<QTextStream>(stderr)),
@@ -63,6 +83,7 @@ TerminalMessages::~TerminalMessages() = default;
 
 MsgAnswer TerminalMessages::show(const QString& caption, const QString& text, MsgIcon icon,
                                  MsgButtons buttons) {
+    endTerminalProgress();
     *m_out << caption << " [" << iconWord(icon) << "]: " << terminalText(text) << '\n';
     m_out->flush();
     if (buttons == MsgButtons::Ok)

@@ -26,6 +26,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include <limits>
+
 namespace mixgen {
 
 namespace {
@@ -46,6 +48,9 @@ QComboBox* makeHistoryBox(QWidget* parent, const QString& tip, const QRect& plac
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setToolTip(tip);
     box->setGeometry(place);
+    // A path list of thousands of folders must never be cut short in silence (a cut folder
+    // name would name its parent): no length limit but memory's.
+    box->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     return box;
 }
 

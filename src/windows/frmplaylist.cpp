@@ -213,6 +213,7 @@ void frmPlaylist::Form_Activate() {
 }
 
 void frmPlaylist::prepareForRun() {
+    m_writeFailed = false;
     m_initModel->setStringList({});
     m_finalModel->setStringList({});
 
@@ -258,6 +259,7 @@ void frmPlaylist::runSteps() {
     QStringList found;
     const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), found,
                                               [this](qint64 count) { showFoundSoFar(count); });
+    endTerminalProgress();
     if (m_exitAfterRun) {
         setBusy(false);
         return;
@@ -284,13 +286,12 @@ void frmPlaylist::runSteps() {
 
     QStringList picked;
     ClockSeededRandom random;
-    bool writeFailed = false;
     const int written = pickAndWrite(found, picked, requestedSongCount(m_main.txtNumber->text()),
-                                     output, random, &writeFailed);
+                                     output, random, &m_writeFailed);
     m_initModel->setStringList(found);
     m_finalModel->setStringList(picked);
     if (m_main.isCommandLineRequest())
-        setExitStatus(written > 0 && !writeFailed ? 0 : 1);
+        setExitStatus(written > 0 && !m_writeFailed ? 0 : 1);
     finishRun();
 }
 
@@ -298,6 +299,8 @@ void frmPlaylist::showFoundSoFar(qint64 count) {
     // The buttons are hidden while the search runs, so the label may use the frame's width.
     lblRead->resize(Frame1->width() - 2 * lblRead->x(), lblRead->height());
     lblRead->setText(QStringLiteral("%1 %2 songs found so far").arg(kReadingCaption).arg(count));
+    if (runsWithoutDisplay())
+        showTerminalProgress(QStringLiteral("%1 songs found so far").arg(count));
     // Repaint, but leave the user's clicks and keys for after the search.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
@@ -314,8 +317,10 @@ void frmPlaylist::finishRun() {
     cmdClose->setEnabled(true);
 
     if (m_finalModel->rowCount() == 0) {
-        MsgBox(QStringLiteral("No files were found. Playlist is empty."), MsgButtons::Ok,
-               MsgIcon::Information);
+        // After a failed write its own message has said what went wrong.
+        if (!m_writeFailed)
+            MsgBox(QStringLiteral("No files were found. Playlist is empty."), MsgButtons::Ok,
+                   MsgIcon::Information);
         cmdClose_Click();
         return;
     }
@@ -330,10 +335,13 @@ void frmPlaylist::finishRun() {
     cmdOpen->show();
     cmdRedo->show();
 
+    // A playlist that was not written is not handed to anyone: the old file would play.
     const QString commandLine = m_main.commandLine();
-    switch (handOffFor(hasSwitch(commandLine, QStringLiteral("/E")),
-                       hasSwitch(commandLine, QStringLiteral("/A")),
-                       setting(keys::kAction, keys::kActionDefault))) {
+    const HandOff handOff = m_writeFailed ? HandOff::None
+                                          : handOffFor(hasSwitch(commandLine, QStringLiteral("/E")),
+                                                       hasSwitch(commandLine, QStringLiteral("/A")),
+                                                       setting(keys::kAction, keys::kActionDefault));
+    switch (handOff) {
     case HandOff::Enqueue:
         cmdEnqueue_Click();
         break;

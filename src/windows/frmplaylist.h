@@ -102,6 +102,7 @@ private:
     bool m_busy = false;
     bool m_unloading = false;
     bool m_exitAfterRun = false;
+    bool m_writeFailed = false; // this run's playlist could not be written
 };
 
 } // namespace mixgen

@@ -28,26 +28,31 @@ QStringList loadHistoryEntries(const SettingsStore& store, const QString& sectio
 }
 
 void saveHistoryEntry(const SettingsStore& store, const QString& section, const QString& current) {
-    // The keys are read once and shifted in memory, walking from "O" up to "A" as the stored
-    // routine always has: an entry equal to current is taken out and the gap closed from
-    // below; every other entry moves one key down. Position 0 is unused.
-    std::array<QString, kHistoryKeys + 1> values;
+    QStringList keys;
     for (int n = 1; n <= kHistoryKeys; ++n)
-        values[n] = store.GetSetting(section, historyKey(n), QString());
-
-    for (int i = kHistoryListed; i >= 1; --i) {
-        const QString value = values[i];
-        if (value != current) {
-            values[i + 1] = value;
-        } else {
-            for (int j = i; j <= kHistoryListed; ++j)
-                values[j] = values[j + 1];
+        keys.append(historyKey(n));
+    // Read, shifted and written back in one step, so that requests recording at the same time
+    // never lose an entry or store one twice.
+    store.UpdateSection(section, keys, [&](QStringList& stored) {
+        // Shifted walking from "O" up to "A" as the stored routine always has: an entry equal
+        // to current is taken out and the gap closed from below; every other entry moves one
+        // key down. Position 0 is unused.
+        std::array<QString, kHistoryKeys + 1> values;
+        for (int n = 1; n <= kHistoryKeys; ++n)
+            values[n] = stored[n - 1];
+        for (int i = kHistoryListed; i >= 1; --i) {
+            const QString value = values[i];
+            if (value != current) {
+                values[i + 1] = value;
+            } else {
+                for (int j = i; j <= kHistoryListed; ++j)
+                    values[j] = values[j + 1];
+            }
         }
-    }
-    values[1] = current;
-
-    for (int n = 1; n <= kHistoryKeys; ++n)
-        store.SaveSetting(section, historyKey(n), values[n]);
+        values[1] = current;
+        for (int n = 1; n <= kHistoryKeys; ++n)
+            stored[n - 1] = values[n];
+    });
 }
 
 } // namespace mixgen

@@ -2,14 +2,32 @@
 
 #include "app/helptext.h"
 #include "app/programexit.h"
+#include "core/settingsstore.h"
 #include "platform/display.h"
 #include "platform/messages.h"
+#include "platform/process.h"
 #include "windows/frmmain.h"
 #include "windows/qtmessages.h"
 
 #include <QApplication>
 
 namespace mixgen {
+
+namespace {
+
+// A folder, pipe or device where the settings file belongs is never opened (it could block
+// the program); the user is told once why nothing is remembered.
+void reportUnusableSettingsFile() {
+    const SettingsStore store;
+    const QString problem = store.fileProblem();
+    if (!problem.isEmpty())
+        MsgBox(QStringLiteral("The settings file %1 cannot be used: %2\r\nSettings are neither "
+                              "read nor saved.")
+                   .arg(store.filePath(), problem),
+               MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+} // namespace
 
 int runProgram(int argc, char** argv) {
     QStringList arguments;
@@ -31,6 +49,8 @@ int runProgram(int argc, char** argv) {
     QtMessages screenMessages;
     if (!withoutDisplay)
         setMessageSeam(&screenMessages);
+    ignoreFileSizeSignal();
+    reportUnusableSettingsFile();
 
     frmMain main;
     main.Form_Load(arguments);

@@ -11,6 +11,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace mixgen {
@@ -39,7 +42,7 @@ protected:
     const QString temp = dir.path() + "/temp";
     SettingsStore settings{dir.path() + "/config/MIXGEN/MIXGEN.ini"};
 
-    Outcome run(const QStringList& arguments) const {
+    QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(name);
@@ -49,15 +52,24 @@ protected:
         env.insert("XDG_RUNTIME_DIR", dir.path() + "/runtime");
         env.insert("HOME", dir.path() + "/home");
         env.insert("PATH", dir.path() + "/bin:" + env.value("PATH"));
-
-        QProcess process;
+        return env;
+    }
+    void start(QProcess& process, const QStringList& arguments,
+               const QProcessEnvironment& env) const {
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(MIXGEN_BIN_DIR "/mixgen"), arguments);
         process.closeWriteChannel(); // no terminal: questions get the answer that changes nothing
+    }
+    static Outcome finish(QProcess& process) {
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
+    }
+    Outcome run(const QStringList& arguments) const {
+        QProcess process;
+        start(process, arguments, environment());
+        return finish(process);
     }
     // The one argument a shell passes for a quoted request.
     Outcome request(const QString& switches) const { return run({switches}); }
@@ -219,6 +231,33 @@ TEST_F(EndToEndTest, DemoCommand) {
     EXPECT_EQ(lines.size(), 5);
     for (const QString& line : lines)
         EXPECT_TRUE(line.startsWith(demo + "/") && QFile::exists(line)) << line.toStdString();
+}
+
+// Requests started together mixing their songs or failing (they shared one batch and one
+// list file), and noise on standard output or from Qt on standard error.
+TEST_F(EndToEndTest, RequestsAtTheSameTimeEachGetTheirOwnSongs) {
+    constexpr int kRequests = 8;
+    QProcessEnvironment env = environment();
+    env.remove("XDG_RUNTIME_DIR"); // Qt would warn about the missing runtime folder
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < kRequests; ++i) {
+        const QString folder = QStringLiteral("%1/own/%2").arg(dir.path()).arg(i);
+        test::makeSongTree(folder, {QStringLiteral("a%1.mp3").arg(i), QStringLiteral("b%1.mp3").arg(i)});
+        processes.push_back(std::make_unique<QProcess>());
+        start(*processes.back(), {QStringLiteral("/P:%1 /O:%1/mix /N:10 /Y").arg(folder)}, env);
+    }
+    for (int i = 0; i < kRequests; ++i) {
+        const Outcome outcome = finish(*processes[i]);
+        const QString folder = QStringLiteral("%1/own/%2").arg(dir.path()).arg(i);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, "");
+        QStringList lines = test::playlistLines(folder + "/mix.M3U");
+        lines.sort();
+        EXPECT_EQ(lines, (QStringList{QStringLiteral("%1/a%2.mp3").arg(folder).arg(i),
+                                      QStringLiteral("%1/b%2.mp3").arg(folder).arg(i)}));
+    }
+    EXPECT_TRUE(workFiles().isEmpty()) << workFiles().join(' ').toStdString();
 }
 
 } // namespace

@@ -301,5 +301,18 @@ TEST_F(FrmMainTest, LoadingTheHistoriesKeepsTheTexts) {
     EXPECT_EQ(main.cboPath->count(), 1);
 }
 
+// A long path list cut short in silence (the line edit's default limit is 32767 characters):
+// the last folder would become its parent, and other songs would play.
+TEST_F(FrmMainTest, LongPathListsAreKeptWhole) {
+    QStringList folders;
+    for (int i = 0; i < 5000; ++i)
+        folders.append(QStringLiteral("/srv/music/folder number %1").arg(i));
+    const QString list = folders.join(u';');
+    main.cboPath->setEditText(list);
+    main.cboOutput->setEditText(list);
+    EXPECT_EQ(main.cboPath->currentText(), list);
+    EXPECT_EQ(main.cboOutput->currentText(), list);
+}
+
 } // namespace
 } // namespace mixgen

@@ -2,9 +2,13 @@
 #include "core/settingsstore.h"
 #include "windows/history.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace mixgen {
 namespace {
@@ -97,6 +101,29 @@ TEST_F(HistoryTest, ReusingTheOldestListedEntryLeavesKeyPAlone) {
     for (int i = 16; i >= 3; --i)
         expected.append(QStringLiteral("/songs/%1").arg(i));
     EXPECT_EQ(loadHistoryEntries(store, kSection), expected);
+}
+
+// Requests recording at the same time losing entries or storing one twice (each read all
+// the keys, then wrote them one by one).
+TEST_F(HistoryTest, RequestsSavingAtOnceKeepAWellFormedList) {
+    constexpr int kRequests = 20;
+    QList<pid_t> children;
+    for (int i = 0; i < kRequests; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            saveHistoryEntry(store, kSection, QStringLiteral("/music/%1").arg(i));
+            ::_exit(0);
+        }
+        children.append(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+    }
+    QStringList all = loadHistoryEntries(store, kSection);
+    all.append(key('P'));
+    EXPECT_EQ(all.size(), kHistoryListed + 1);
+    EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size()) << all.join(' ').toStdString();
 }
 
 } // namespace
