@@ -12,7 +12,9 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
+#include "windows/frmhelp.h"
 #include "windows/frmplaylist.h"
+#include "windows/frmsplash.h"
 #include "windows/history.h"
 #include "windows/launcher.h"
 
@@ -72,7 +74,9 @@ frmMain::frmMain(QWidget* parent) : QDialog(parent) {
 
 frmMain::~frmMain() {
     registerWindowUnload(WindowSlot::Main, nullptr);
-    // The playlist window reads this window's controls: it goes first.
+    // The other windows read this window's controls: they go first.
+    m_help.reset();
+    m_splash.reset();
     m_playlist.reset();
 }
 
@@ -176,6 +180,18 @@ frmPlaylist& frmMain::playlistWindow() {
     return *m_playlist;
 }
 
+frmSplash& frmMain::splashWindow() {
+    if (!m_splash)
+        m_splash = std::make_unique<frmSplash>(*this);
+    return *m_splash;
+}
+
+frmHelp& frmMain::helpWindow() {
+    if (!m_help)
+        m_help = std::make_unique<frmHelp>();
+    return *m_help;
+}
+
 void frmMain::Form_Load(const QStringList& arguments) {
     LoadHistory();
     setWindowTitle(QLatin1String(kAppTitle));
@@ -185,20 +201,33 @@ void frmMain::Form_Load(const QStringList& arguments) {
     const CommandLine request = parseCommandLine(joinCommandLine(arguments));
     m_commandLine = request.text;
     if (request.empty) {
+        // The splash first; the main window once it has closed.
+        splashWindow().showModal();
         showWithFocus();
         return;
     }
     if (request.help) {
-        printOnTerminal(commandLineHelpText());
         setExitStatus(0);
-        ExitProgram();
+        // Without a display the help goes to the terminal, as nobody would see the window.
+        if (runsWithoutDisplay()) {
+            printOnTerminal(commandLineHelpText());
+            ExitProgram();
+        }
+        hide();
+        helpWindow().show();
+        playlistWindow().setTag(QStringLiteral("1"));
+        return;
     }
 
-    // A request (with "/LOADER" too: the folders of this instance are the request's).
     m_commandLineRequest = true;
     setExitStatus(1);
-    if (request.hasPath)
+    if (request.loader) {
+        // The instances started together hand their folders to one of them; only that one
+        // comes back here, with every folder in cboPath.
+        splashWindow().showModal();
+    } else if (request.hasPath) {
         cboPath->setEditText(request.path);
+    }
     cboOutput->setEditText(request.output);
     txtNumber->setText(request.number);
     playlistWindow().setTag(QStringLiteral("1"));

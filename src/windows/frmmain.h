@@ -14,7 +14,9 @@ class QPushButton;
 
 namespace mixgen {
 
+class frmHelp;
 class frmPlaylist;
+class frmSplash;
 
 // The main window: it holds the one request the program works on (search paths, output
 // playlist, number of songs), starts a generation in the playlist window and remembers the
@@ -28,8 +30,9 @@ public:
     ~frmMain() override;
 
     // Start-up: histories, window titles, the tag file, then the command line (the program's
-    // arguments): none shows this window, "?" prints the command-line help and ends, anything
-    // else is a request that runs at once.
+    // arguments): none shows the splash and then this window, "?" shows the help window
+    // (prints the help and ends without a display), anything else is a request that runs at
+    // once, after the loader's hand-over when it holds "/LOADER".
     void Form_Load(const QStringList& arguments);
 
     // Fills the drop-down lists of cboPath and cboOutput from the histories.
@@ -43,6 +46,9 @@ public:
 
     // The playlist window, created on first use.
     frmPlaylist& playlistWindow();
+    // The splash and help windows, created on first use.
+    frmSplash& splashWindow();
+    frmHelp& helpWindow();
 
     // The program's arguments joined into one text, as Form_Load got them.
     const QString& commandLine() const { return m_commandLine; }
@@ -94,6 +100,8 @@ private:
     void showTagLabel(const QString& label);
 
     std::unique_ptr<frmPlaylist> m_playlist;
+    std::unique_ptr<frmSplash> m_splash;
+    std::unique_ptr<frmHelp> m_help;
     QString m_commandLine;
     QString m_programFolder;
     bool m_commandLineRequest = false;

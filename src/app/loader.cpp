@@ -1,0 +1,114 @@
+#include "app/loader.h"
+
+#include "core/settingkeys.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+namespace mixgen {
+
+QString appendFolder(const QString& old, const QString& folder) {
+    return old.isEmpty() ? folder : old + u';' + folder;
+}
+
+FolderLoader::FolderLoader(const QString& workFolder, std::function<void()> letEventsRun,
+                           LockWait wait)
+    : m_workFolder(workFolder), m_letEventsRun(std::move(letEventsRun)), m_wait(wait) {}
+
+QString FolderLoader::markerPath() const {
+    return m_workFolder + QLatin1String(kLoaderMarkerName);
+}
+
+QString FolderLoader::collectorLockPath() const {
+    return m_workFolder + QLatin1String(kCollectorLockName);
+}
+
+QString FolderLoader::loaderSetting(const char* key) const {
+    return m_store.GetSetting(QLatin1String(keys::kLoader), QLatin1String(key), QString());
+}
+
+bool FolderLoader::takeMarkerLock() {
+    QElapsedTimer waited;
+    waited.start();
+    QElapsedTimer refusedFor;
+    for (;;) {
+        if (m_letEventsRun) {
+            m_letEventsRun();
+            m_letEventsRun();
+        }
+        switch (m_marker.tryLock(markerPath())) {
+        case MarkerLock::Attempt::Locked:
+            m_problem.clear();
+            return true;
+        case MarkerLock::Attempt::Busy:
+            refusedFor.invalidate();
+            break;
+        case MarkerLock::Attempt::Refused:
+            if (!refusedFor.isValid())
+                refusedFor.start();
+            break;
+        }
+        const bool refusedTooLong =
+            refusedFor.isValid() && refusedFor.elapsed() >= m_wait.refusedBound.count();
+        if (refusedTooLong || waited.elapsed() >= m_wait.bound.count()) {
+            const QString reason =
+                refusedTooLong
+                    ? m_marker.why()
+                    : QStringLiteral("another instance held it for %1 seconds")
+                          .arg(m_wait.bound.count() / 1000.0);
+            m_problem = QStringLiteral("Could not lock the loader's marker file %1 (%2).")
+                            .arg(markerPath(), reason);
+            return false;
+        }
+        QThread::msleep(static_cast<unsigned long>(m_wait.pause.count()));
+    }
+}
+
+FolderLoader::HandOver FolderLoader::handOver(const QString& folder) {
+    if (!takeMarkerLock())
+        return HandOver::NoLock;
+
+    // A recorded collector counts only while it holds its lock: the kernel let go of the lock
+    // of one that was killed or crashed, and this instance then takes its place and its list.
+    const bool recorded = !loaderSetting(keys::kIsLoader).isEmpty();
+    const MarkerLock::Attempt role = m_collector.tryLock(collectorLockPath());
+    if (role == MarkerLock::Attempt::Refused) {
+        m_problem = QStringLiteral("Could not lock the loader's file %1 (%2).")
+                        .arg(collectorLockPath(), m_collector.why());
+        m_marker.release();
+        return HandOver::NoLock;
+    }
+    // A living collector whose record was lost (settings removed meanwhile) gets it back, so
+    // that later instances hand over to it too.
+    if (role == MarkerLock::Attempt::Locked || !recorded)
+        m_store.SaveSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kIsLoader),
+                            QStringLiteral("True"));
+
+    m_folders = appendFolder(loaderSetting(keys::kFolders), folder);
+    m_store.SaveSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kFolders), m_folders);
+    m_marker.release();
+    return m_collector.isLocked() ? HandOver::Collect : HandOver::HandedOver;
+}
+
+FolderLoader::Check FolderLoader::collect(const QString& seen) {
+    if (!takeMarkerLock()) {
+        // Whoever comes next takes the role and the list, instead of handing over to an
+        // instance that no longer collects.
+        m_collector.release();
+        return Check::NoLock;
+    }
+    const QString folders = loaderSetting(keys::kFolders);
+    if (folders != seen) {
+        m_folders = folders;
+        m_marker.release();
+        return Check::Changed;
+    }
+    m_store.DeleteSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kIsLoader));
+    m_store.DeleteSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kFolders));
+    m_collector.removeAndRelease();
+    m_marker.removeAndRelease();
+    return Check::Done;
+}
+
+} // namespace mixgen
