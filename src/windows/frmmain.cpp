@@ -13,6 +13,7 @@
 #include "platform/messages.h"
 #include "windows/formstyle.h"
 #include "windows/frmhelp.h"
+#include "windows/frmoptions.h"
 #include "windows/frmplaylist.h"
 #include "windows/frmsplash.h"
 #include "windows/history.h"
@@ -75,6 +76,7 @@ frmMain::frmMain(QWidget* parent) : QDialog(parent) {
 frmMain::~frmMain() {
     registerWindowUnload(WindowSlot::Main, nullptr);
     // The other windows read this window's controls: they go first.
+    m_options.reset();
     m_help.reset();
     m_splash.reset();
     m_playlist.reset();
@@ -136,8 +138,7 @@ void frmMain::initNumberRow() {
     cmdOptions = makeButton(fraMain, QStringLiteral("&Options"),
                             QStringLiteral("Click to show the Options screen"),
                             twipsRect(2640, 1635, 1095, 345));
-    // The options window comes later.
-    cmdOptions->setEnabled(false);
+    connect(cmdOptions, &QPushButton::clicked, this, &frmMain::cmdOptions_Click);
 
     cmdExit = makeButton(fraMain, QStringLiteral("E&xit"), QStringLiteral("Click to exit program"),
                          twipsRect(3840, 1635, 1095, 345));
@@ -172,6 +173,12 @@ void frmMain::showTagLabel(const QString& label) {
     if (shown.endsWith(u'\n'))
         shown.chop(1);
     lblTag->setText(shown);
+}
+
+frmOptions& frmMain::optionsWindow() {
+    if (!m_options)
+        m_options = std::make_unique<frmOptions>();
+    return *m_options;
 }
 
 frmPlaylist& frmMain::playlistWindow() {
@@ -286,6 +293,10 @@ bool frmMain::cmdPlaylist_Click() {
     hide();
     playlistWindow().showForRun();
     return true;
+}
+
+void frmMain::cmdOptions_Click() {
+    optionsWindow().showModal(this);
 }
 
 void frmMain::cmdExit_Click() {

@@ -15,6 +15,7 @@ class QPushButton;
 namespace mixgen {
 
 class frmHelp;
+class frmOptions;
 class frmPlaylist;
 class frmSplash;
 
@@ -49,6 +50,8 @@ public:
     // The splash and help windows, created on first use.
     frmSplash& splashWindow();
     frmHelp& helpWindow();
+    // The options window, created on first use.
+    frmOptions& optionsWindow();
 
     // The program's arguments joined into one text, as Form_Load got them.
     const QString& commandLine() const { return m_commandLine; }
@@ -80,6 +83,8 @@ public slots:
     // Checks the request and hands it to the playlist window; false when a check failed.
     bool cmdPlaylist_Click();
     void cmdExit_Click();
+    // Shows the options window modally, owned by this window.
+    void cmdOptions_Click();
     void cmdHelp_Click();
     void lblTag_Click();
     void txtNumber_Change();
@@ -100,6 +105,7 @@ private:
     void showTagLabel(const QString& label);
 
     std::unique_ptr<frmPlaylist> m_playlist;
+    std::unique_ptr<frmOptions> m_options;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmHelp> m_help;
     QString m_commandLine;

@@ -1,6 +1,7 @@
 #include "windows/frmplaylist.h"
 
 #include "app/commandline.h"
+#include "app/players.h"
 #include "app/programexit.h"
 #include "core/settingkeys.h"
 #include "core/settingsstore.h"
@@ -11,6 +12,7 @@
 #include "platform/messages.h"
 #include "windows/formstyle.h"
 #include "windows/frmmain.h"
+#include "windows/frmoptions.h"
 #include "windows/launcher.h"
 
 #include <QApplication>
@@ -374,19 +376,20 @@ void frmPlaylist::cmdOpen_Click() {
     if (openWith.compare(QLatin1String("explorer"), Qt::CaseInsensitive) == 0)
         startProgramOrReport({QStringLiteral("xdg-open"), playlistPath()});
     else
-        startProgramOrReport({setting(keys::kPlayerPath), playlistPath()});
+        startProgramOrReport(playCommand(setting(keys::kPlayerPath), playlistPath()));
 }
 
 void frmPlaylist::cmdEnqueue_Click() {
     const QString player = setting(keys::kPlayerPath);
     if (player.isEmpty() || !QFileInfo(player).isFile()) {
-        // "Yes" leads to the options window, which this program does not have yet.
-        MsgBox(QStringLiteral("Cannot Enqueue playlist.\r\n\r\nPlease set Winamp Executable at "
-                              "the Options screen.\r\n\r\nWould you like to go there now?"),
-               MsgButtons::YesNo, MsgIcon::Critical);
+        // "Yes" opens the options window over this one; the run and this window stay.
+        if (MsgBox(QStringLiteral("Cannot Enqueue playlist.\r\n\r\nPlease set Winamp Executable "
+                                  "at the Options screen.\r\n\r\nWould you like to go there now?"),
+                   MsgButtons::YesNo, MsgIcon::Critical) == MsgAnswer::Yes)
+            m_main.optionsWindow().showModal(this);
         return;
     }
-    startProgramOrReport({player, QStringLiteral("/ADD"), playlistPath()});
+    startProgramOrReport(enqueueCommand(player, playlistPath()));
 }
 
 void frmPlaylist::cmdRedo_Click() {

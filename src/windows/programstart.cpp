@@ -1,5 +1,6 @@
 #include "windows/programstart.h"
 
+#include "app/contextmenu.h"
 #include "app/helptext.h"
 #include "app/programexit.h"
 #include "core/settingsstore.h"
@@ -35,7 +36,9 @@ int runProgram(int argc, char** argv) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     // Answered before any window exists, so they work without a display too.
-    const QString info = terminalInfoText(arguments);
+    // A file manager's action names an entry and a folder, never these options.
+    const bool entryRun = arguments.value(0) == QLatin1String("--entry");
+    const QString info = entryRun ? QString() : terminalInfoText(arguments);
     if (!info.isEmpty()) {
         printOnTerminal(info);
         return 0;
@@ -51,6 +54,16 @@ int runProgram(int argc, char** argv) {
         setMessageSeam(&screenMessages);
     ignoreFileSizeSignal();
     reportUnusableSettingsFile();
+
+    if (entryRun) {
+        // The entry's request for the folder, run as this program's own command line.
+        const EntryRun entry = resolveEntryRun(arguments);
+        if (!entry.error.isEmpty()) {
+            MsgBox(entry.error, MsgButtons::Ok, MsgIcon::Critical);
+            return 1;
+        }
+        arguments = QStringList{entry.commandLine};
+    }
 
     frmMain main;
     main.Form_Load(arguments);
