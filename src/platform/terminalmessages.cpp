@@ -55,8 +55,10 @@ bool progressShown = false;
 
 void showTerminalProgress(const QString& line) {
     static const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    if (!terminal)
+    static QString shown;
+    if (!terminal || (progressShown && line == shown))
         return;
+    shown = line;
     // Back to the line's start, the new text, then the rest of the old line cleared.
     std::fputs(("\r" + line + "\x1b[K").toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
