@@ -12,6 +12,8 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
+#include "windows/frmfile.h"
+#include "windows/frmfolder.h"
 #include "windows/frmhelp.h"
 #include "windows/frmoptions.h"
 #include "windows/frmplaylist.h"
@@ -67,6 +69,7 @@ frmMain::frmMain(QWidget* parent) : QDialog(parent) {
     initNumberRow();
     initTag();
     initTabOrder();
+    initDrops();
     registerWindowUnload(WindowSlot::Main, [this] {
         m_unloading = true;
         close();
@@ -75,6 +78,8 @@ frmMain::frmMain(QWidget* parent) : QDialog(parent) {
 
 frmMain::~frmMain() {
     registerWindowUnload(WindowSlot::Main, nullptr);
+    m_folder.reset();
+    m_file.reset();
     // The other windows read this window's controls: they go first.
     m_options.reset();
     m_help.reset();
@@ -98,8 +103,7 @@ void frmMain::initPathRow() {
     cmdBrowsePath = makeButton(fraMain, QStringLiteral("&Browse..."),
                                QStringLiteral("Click to add a path to search for mp3's"),
                                twipsRect(5520, 375, 1215, 345));
-    // The folder picker comes with a later window.
-    cmdBrowsePath->setEnabled(false);
+    connect(cmdBrowsePath, &QPushButton::clicked, this, &frmMain::cmdBrowsePath_Click);
 }
 
 void frmMain::initOutputRow() {
@@ -112,8 +116,7 @@ void frmMain::initOutputRow() {
     cmdBrowseOutput =
         makeButton(fraMain, QStringLiteral("B&rowse..."),
                    QStringLiteral("Click to choose output file"), twipsRect(5520, 1005, 1215, 345));
-    // The output chooser comes with a later window.
-    cmdBrowseOutput->setEnabled(false);
+    connect(cmdBrowseOutput, &QPushButton::clicked, this, &frmMain::cmdBrowseOutput_Click);
 
     // Leaving the box (to another control of this window) completes the extension.
     cboOutput->installEventFilter(this);

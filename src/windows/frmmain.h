@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 
@@ -16,6 +17,8 @@ namespace mixgen {
 
 class frmHelp;
 class frmOptions;
+class frmFile;
+class frmFolder;
 class frmPlaylist;
 class frmSplash;
 
@@ -47,6 +50,9 @@ public:
 
     // The playlist window, created on first use.
     frmPlaylist& playlistWindow();
+    // The folder and file pickers, created on first use.
+    frmFolder& folderWindow();
+    frmFile& fileWindow();
     // The splash and help windows, created on first use.
     frmSplash& splashWindow();
     frmHelp& helpWindow();
@@ -89,6 +95,13 @@ public slots:
     void lblTag_Click();
     void txtNumber_Change();
     void cboOutput_LostFocus();
+    void cmdBrowsePath_Click();
+    void cmdBrowseOutput_Click();
+    // Folders dropped on the path Browse button, on the path box, and on the window or any
+    // other control: appended to the path box.
+    void cmdBrowsePath_OLEDragDrop(const QList<QUrl>& items);
+    void cboPath_OLEDragDrop(const QList<QUrl>& items);
+    void Form_OLEDragDrop(const QList<QUrl>& items);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,9 +115,12 @@ private:
     void initNumberRow();
     void initTag();
     void initTabOrder();
+    void initDrops();
     void showTagLabel(const QString& label);
 
     std::unique_ptr<frmPlaylist> m_playlist;
+    std::unique_ptr<frmFolder> m_folder;
+    std::unique_ptr<frmFile> m_file;
     std::unique_ptr<frmOptions> m_options;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmHelp> m_help;
