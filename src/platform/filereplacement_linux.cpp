@@ -1,5 +1,7 @@
 #include "platform/filereplacement.h"
 
+#include "platform/writeall.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -48,22 +50,6 @@ bool resolveLinks(QByteArray path, QByteArray* target) {
     }
     errno = ELOOP;
     return false;
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
 }
 
 mode_t newFileMode() {

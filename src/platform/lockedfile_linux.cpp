@@ -1,5 +1,7 @@
 #include "lockedfile.h"
 
+#include "platform/writeall.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,22 +90,6 @@ ReadResult readWhole(const QByteArray& name, QByteArray* content, mode_t* mode) 
     }
     ::close(fd);
     return ReadResult::Read;
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
 }
 
 // Writes bytes to temp and renames it over target; on any failure removes temp and leaves
