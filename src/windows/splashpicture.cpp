@@ -26,7 +26,7 @@ void drawSky(QPainter& p) {
     p.fillRect(0, 0, kWidth, kHeight, sky);
 
     // A soft glow behind the record.
-    QRadialGradient glow(QPointF(222, 112), 130);
+    QRadialGradient glow(QPointF(236, 92), 120);
     glow.setColorAt(0.0, QColor(255, 140, 60, 120));
     glow.setColorAt(1.0, QColor(255, 140, 60, 0));
     p.fillRect(0, 0, kWidth, kHeight, glow);
@@ -42,22 +42,22 @@ void drawSky(QPainter& p) {
 }
 
 void drawRecord(QPainter& p) {
-    const QPointF centre(222, 112);
+    const QPointF centre(236, 92);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(14, 14, 18));
-    p.drawEllipse(centre, 82, 82);
+    p.drawEllipse(centre, 74, 74);
 
     // Grooves.
     p.setBrush(Qt::NoBrush);
-    for (int r = 34; r < 80; r += 3) {
+    for (int r = 32; r < 72; r += 3) {
         p.setPen(QPen(QColor(60, 60, 72, r % 2 ? 160 : 90), 1));
         p.drawEllipse(centre, r, r);
     }
     // The light catching the grooves.
     QPen shine(QColor(255, 255, 255, 70), 6, Qt::SolidLine, Qt::RoundCap);
     p.setPen(shine);
-    p.drawArc(QRectF(centre.x() - 62, centre.y() - 62, 124, 124), 100 * 16, 45 * 16);
-    p.drawArc(QRectF(centre.x() - 62, centre.y() - 62, 124, 124), 280 * 16, 35 * 16);
+    p.drawArc(QRectF(centre.x() - 56, centre.y() - 56, 112, 112), 100 * 16, 45 * 16);
+    p.drawArc(QRectF(centre.x() - 56, centre.y() - 56, 112, 112), 280 * 16, 35 * 16);
 
     // The label with its hole.
     QRadialGradient label(centre, 28);
@@ -71,12 +71,12 @@ void drawRecord(QPainter& p) {
 
     // The tone arm resting on the record.
     p.setPen(QPen(QColor(200, 204, 214), 5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(308, 34), QPointF(292, 128));
-    p.drawLine(QPointF(292, 128), QPointF(262, 160));
+    p.drawLine(QPointF(306, 36), QPointF(298, 112));
+    p.drawLine(QPointF(298, 112), QPointF(274, 138));
     p.setBrush(QColor(150, 154, 166));
     p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(308, 34), 8, 8);
-    p.drawRoundedRect(QRectF(252, 154, 16, 11), 3, 3);
+    p.drawEllipse(QPointF(306, 36), 7, 7);
+    p.drawRoundedRect(QRectF(264, 133, 15, 10), 3, 3);
 }
 
 // An eighth note (two when beamed) in colour at the given place and size.
@@ -115,8 +115,8 @@ void drawLevelBars(QPainter& p) {
     const double barWidth = static_cast<double>(kWidth) / bars;
     for (int i = 0; i < bars; ++i) {
         const double level = 0.35 + 0.3 * std::sin(i * 0.7) + 0.25 * std::sin(i * 1.9 + 1.0);
-        const double height = 12 + 44 * std::clamp(level, 0.0, 1.0);
-        QLinearGradient fill(0, kHeight, 0, kHeight - 56);
+        const double height = 10 + 28 * std::clamp(level, 0.0, 1.0);
+        QLinearGradient fill(0, kHeight, 0, kHeight - 38);
         fill.setColorAt(0.0, QColor(40, 200, 120));
         fill.setColorAt(0.6, QColor(240, 220, 60));
         fill.setColorAt(1.0, QColor(240, 70, 60));
@@ -130,11 +130,11 @@ void drawLevelBars(QPainter& p) {
 
 void drawTitle(QPainter& p) {
     QFont title(QStringLiteral("Sans Serif"));
-    title.setPixelSize(27);
+    title.setPixelSize(30);
     title.setBold(true);
     p.setFont(title);
     const QString name = QString::fromLatin1(kAppTitle);
-    const QRectF place(14, 132, 210, 40);
+    const QRectF place(14, 148, 300, 38);
     p.setPen(QColor(0, 0, 0, 170));
     p.drawText(place.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, name);
     QLinearGradient ink(place.topLeft(), place.bottomLeft());
@@ -148,7 +148,7 @@ void drawTitle(QPainter& p) {
     line.setItalic(true);
     p.setFont(line);
     p.setPen(QColor(220, 226, 255, 220));
-    p.drawText(QRectF(16, 168, 220, 16), Qt::AlignLeft | Qt::AlignVCenter,
+    p.drawText(QRectF(17, 183, 290, 16), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("random playlists from your music"));
 }
 
@@ -161,9 +161,9 @@ QPixmap drawSplashPicture() {
     p.setRenderHint(QPainter::TextAntialiasing);
     drawSky(p);
     drawRecord(p);
-    drawNote(p, QPointF(40, 96), 11, QColor(255, 214, 120), true);
-    drawNote(p, QPointF(104, 62), 8, QColor(140, 220, 255), false);
-    drawNote(p, QPointF(132, 110), 7, QColor(255, 150, 200), false);
+    drawNote(p, QPointF(36, 100), 11, QColor(255, 214, 120), true);
+    drawNote(p, QPointF(98, 66), 8, QColor(140, 220, 255), false);
+    drawNote(p, QPointF(130, 118), 7, QColor(255, 150, 200), false);
     drawLevelBars(p);
     drawTitle(p);
     p.end();
