@@ -6,6 +6,7 @@
 #include "core/registry.h"
 #include "platform/executablefile.h"
 #include "platform/folders.h"
+#include "platform/lockedfile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -96,16 +97,18 @@ bool writeEntry(int entry, const QString& command, const QString& program, QStri
 // Removes one entry: its actions first, then its keys. When the keys stay, the actions come
 // back, so an entry is never left without them.
 bool removeEntry(int entry, const QString& program, QString* why) {
-    const bool keysThere = OpenRegKey(HKEY_CLASSES_ROOT, entryKeyPath(entry)).isOpen();
+    // A tree that cannot be written may still hold the keys, which then stay.
+    const bool keysMayStay = OpenRegKey(HKEY_CLASSES_ROOT, entryKeyPath(entry)).isOpen() ||
+                             !storeFileWritable(registryFile(HKEY_CLASSES_ROOT));
     if (!removeFileManagerActions(entryMenuText(entry), why)) {
-        if (keysThere)
+        if (keysMayStay)
             writeFileManagerActions(program, entryMenuText(entry));
         return false;
     }
     const long status = DeleteRegKey(HKEY_CLASSES_ROOT, entryKeyPath(entry));
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        if (keysThere)
-            writeFileManagerActions(program, entryMenuText(entry));
+        // The keys are still there: so are their actions.
+        writeFileManagerActions(program, entryMenuText(entry));
         *why = QStringLiteral("The registry tree %1 cannot be written.")
                    .arg(registryFile(HKEY_CLASSES_ROOT));
         return false;
