@@ -179,8 +179,10 @@ void frmMain::showTagLabel(const QString& label) {
 }
 
 frmOptions& frmMain::optionsWindow() {
-    if (!m_options)
+    if (!m_options) {
         m_options = std::make_unique<frmOptions>();
+        m_options->setFilePicker([this]() -> frmFile& { return fileWindow(); });
+    }
     return *m_options;
 }
 

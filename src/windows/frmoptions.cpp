@@ -8,6 +8,7 @@
 #include "generate/extensions.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
+#include "windows/playersearch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -116,14 +117,6 @@ bool findsOrdinaryFile(const QString& text) {
         folder.entryInfoList({name}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
     return !matches.isEmpty();
 }
-
-// The places where a player that plays and enqueues playlists is commonly installed.
-struct PlayerPlace {
-    const char* file;
-    const char* folder;
-};
-constexpr PlayerPlace kPlayerPlaces[] = {{"/usr/bin/audacious", "/usr/bin"},
-                                         {"/usr/bin/vlc", "/usr/bin"}};
 
 } // namespace
 
@@ -529,26 +522,16 @@ void frmOptions::reject() {
 }
 
 void frmOptions::cmdBrowse_Click() {
-    QString file;
-    QString folder = QStringLiteral("/");
-    for (const PlayerPlace& place : kPlayerPlaces) {
-        if (QFileInfo(QLatin1String(place.file)).isFile()) {
-            file = QLatin1String(place.file);
-            folder = QLatin1String(place.folder);
-            break;
-        }
-    }
-    // The "Winamp" filter matches every file: executables here have no extension.
-    QFileDialog dialog(this, QStringLiteral("Select Winamp Executable"), folder,
-                       QStringLiteral("Winamp (*)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (!file.isEmpty())
-        dialog.selectFile(file);
-    // Cancel leaves the text box as it was.
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        txtWinamp->setText(dialog.selectedFiles().constFirst());
-    QCoreApplication::processEvents();
+    // The box as it shows now, not as stored, chooses the picker. Without the main window's
+    // picker (a window made on its own) the system dialog serves.
+    const bool ownPicker = chkInternalDlg->isChecked() && m_filePicker;
+    frmFile* picker = ownPicker ? &m_filePicker() : nullptr;
+    searchForPlayer(picker, this, txtWinamp, ownPicker, [this] {
+        // Every option is saved before the picker opens; the player is checked later.
+        SkipPlayerCheck = true;
+        cmdApply_Click();
+        PickerOpen = true;
+    });
 }
 
 } // namespace mixgen

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QFrame;
@@ -13,6 +14,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace mixgen {
+
+class frmFile;
 
 // The options window: how playlists are opened (the associated program or a player, and the
 // player's executable), what happens after a playlist is made, the splash, the file dialogs,
@@ -29,6 +32,8 @@ public:
     // Shows the window modally, centred on owner (the main window or the playlist window),
     // and returns once it is hidden again.
     void showModal(QWidget* owner);
+    // Where the program's own file picker comes from: the main window keeps the one picker.
+    void setFilePicker(std::function<frmFile&()> picker) { m_filePicker = std::move(picker); }
 
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr; // opening
@@ -95,6 +100,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::function<frmFile&()> m_filePicker;
+
     void initWindow();
     void initSplashFrame();
     void initOpeningFrame();

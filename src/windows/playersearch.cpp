@@ -78,17 +78,17 @@ void preparePlayerPicker(frmFile& picker, const QString& playerText,
     picker.File1->setPattern(QStringLiteral("WINAMP*.EXE"));
 }
 
-void searchForPlayer(frmFile& picker, QWidget* dialogParent, QLineEdit* txtWinamp,
+void searchForPlayer(frmFile* picker, QWidget* dialogParent, QLineEdit* txtWinamp,
                      bool internalDialog, const std::function<void()>& beforePicker,
                      const QList<FixedPlayerPlace>& places) {
-    if (!internalDialog) {
+    if (!internalDialog || !picker) {
         browseWithSystemDialog(dialogParent, txtWinamp, places);
     } else {
         if (beforePicker)
             beforePicker();
-        preparePlayerPicker(picker, txtWinamp->text(), places);
-        picker.setPlayerBox(txtWinamp);
-        picker.exec();
+        preparePlayerPicker(*picker, txtWinamp->text(), places);
+        picker->setPlayerBox(txtWinamp);
+        picker->exec();
     }
     QApplication::processEvents();
 }

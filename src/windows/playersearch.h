@@ -28,11 +28,11 @@ std::optional<FixedPlayerPlace> firstFixedPlayer(const QList<FixedPlayerPlace>& 
 
 // The options window's Browse button: looks for the player's executable and lets the user
 // choose it, with the program's own picker when internalDialog is set (the on-screen state of
-// the options window's "Internal dialogs only" box), otherwise with the system's open dialog.
-// beforePicker runs just before the own picker is prepared (the options window saves its
-// options there and marks the picker as open). The chosen path lands in txtWinamp; nothing is
-// saved here.
-void searchForPlayer(frmFile& picker, QWidget* dialogParent, QLineEdit* txtWinamp,
+// the options window's "Internal dialogs only" box) and picker is given, otherwise with the
+// system's open dialog. beforePicker runs just before the own picker is prepared (the options
+// window saves its options there and marks the picker as open). The chosen path lands in
+// txtWinamp; nothing is saved here.
+void searchForPlayer(frmFile* picker, QWidget* dialogParent, QLineEdit* txtWinamp,
                      bool internalDialog, const std::function<void()>& beforePicker,
                      const QList<FixedPlayerPlace>& places = fixedPlayerPlaces());
 

@@ -7,10 +7,12 @@
 #include "testenv.h"
 #include "windows/frmfile.h"
 #include "windows/frmmain.h"
+#include "windows/frmoptions.h"
 #include "windows/pickerlists.h"
 #include "windows/playersearch.h"
 #include "windowstestkit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -164,7 +166,7 @@ TEST_F(FrmFileTest, PlayerSearchWithEitherDialog) {
         picker.cmdSet->click();
     });
     searchForPlayer(
-        picker, &main, &txtWinamp, true, [&] { pickerShownBeforeSaving = picker.isVisible(); },
+        &picker, &main, &txtWinamp, true, [&] { pickerShownBeforeSaving = picker.isVisible(); },
         places);
     EXPECT_FALSE(pickerShownBeforeSaving);
     EXPECT_EQ(txtWinamp.text(), path("bin/other"));
@@ -176,14 +178,31 @@ TEST_F(FrmFileTest, PlayerSearchWithEitherDialog) {
         preset = dialog.selectedFiles();
         dialog.reject();
     });
-    searchForPlayer(picker, &main, &txtWinamp, false, nullptr, places);
+    searchForPlayer(&picker, &main, &txtWinamp, false, nullptr, places);
     EXPECT_EQ(title, "Select Winamp Executable");
     EXPECT_EQ(preset, QStringList(path("bin/player")));
     EXPECT_EQ(txtWinamp.text(), path("bin/other"));
 
     test::whenFileDialogShown([&](QFileDialog& dialog) { static_cast<QDialog&>(dialog).accept(); });
-    searchForPlayer(picker, &main, &txtWinamp, false, nullptr, places);
+    searchForPlayer(&picker, &main, &txtWinamp, false, nullptr, places);
     EXPECT_EQ(txtWinamp.text(), path("bin/player"));
+}
+
+// The options window's Browse button follows its "Internal dialogs only" box as it shows,
+// saves the options first, and gets the player chosen in the main window's picker.
+TEST_F(FrmFileTest, OptionsBrowseButtonUsesTheOwnPickerWhenItsBoxIsTicked) {
+    frmOptions& options = main.optionsWindow();
+    options.chkInternalDlg->setChecked(true);
+    QString caption;
+    test::whenShown(picker, [&] {
+        caption = picker.windowTitle();
+        picker.txtFilename->setText(path("bin/player"));
+        picker.cmdSet->click();
+    });
+    options.cmdBrowse_Click();
+    EXPECT_EQ(caption, "Set Winamp executable");
+    EXPECT_EQ(options.txtWinamp->text(), path("bin/player"));
+    EXPECT_EQ(SettingsStore().GetSetting(keys::kSettings, keys::kInternalDlg, "<missing>"), "1");
 }
 
 // The output chooser's own picker: where it starts for a full output name, a bare name and an
