@@ -1,7 +1,7 @@
 #pragma once
 
 #include "batchline.h"
-#include "treewalker.h"
+#include "parallelwalk.h"
 
 #include <string>
 #include <string_view>
@@ -19,7 +19,9 @@ namespace mixgen::cmd {
 // earlier line of the group creates (so no earlier line could have listed it as new).
 class BatchRunner {
 public:
-    explicit BatchRunner(bool trustEntryTypes = true) : m_walker(trustEntryTypes) {}
+    // threads: how many walk a tree at once (1: this thread alone).
+    explicit BatchRunner(bool trustEntryTypes = true, unsigned threads = 1)
+        : m_walker(trustEntryTypes, threads) {}
 
     void run(std::string_view batch);
 
@@ -40,7 +42,7 @@ private:
     void report(std::size_t lineNumber, std::string_view message);
     void flushStandardOutput();
 
-    TreeWalker m_walker;
+    ParallelWalk m_walker;
     std::string m_standardOutput; // echo text waiting to be written
     bool m_echoOn = true;
     bool m_listFailed = false;

@@ -32,6 +32,15 @@ public:
             flush();
     }
 
+    // Lines gathered elsewhere, already in the list's form.
+    void appendBytes(std::string_view bytes) {
+        m_bytes.append(bytes);
+        if (m_fd >= 0 && m_bytes.size() >= kBlock)
+            flush();
+    }
+    // Hands over what is gathered (for an output that is not streamed).
+    std::string takeBytes() { return std::move(m_bytes); }
+
     // Writes what is gathered to the stream, if any. False when that failed.
     bool flush();
 

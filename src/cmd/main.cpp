@@ -1,9 +1,11 @@
 // mixgen-cmd: the batch interpreter that runs the song search's batch file.
 #include "batchrunner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -15,6 +17,9 @@ namespace {
 // Makes every file name a test for an entry's type with a stat, as on a file system that
 // reports no types. Not shown in the usage: it exists to check that fallback.
 constexpr std::string_view kStatEveryEntry = "--stat-every-entry";
+// Walks on this many threads instead of one per core; "--threads 1" gives the single walk the
+// parallel one must match. Not shown in the usage either.
+constexpr std::string_view kThreads = "--threads";
 
 bool readWholeFile(const char* path, std::string& bytes) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -43,10 +48,18 @@ bool readWholeFile(const char* path, std::string& bytes) {
 
 int main(int argc, char** argv) {
     bool trustEntryTypes = true;
+    unsigned threads = mixgen::cmd::defaultWalkThreads();
     int first = 1;
-    if (argc > 1 && argv[1] == kStatEveryEntry) {
-        trustEntryTypes = false;
-        ++first;
+    for (;;) {
+        if (first < argc && argv[first] == kStatEveryEntry) {
+            trustEntryTypes = false;
+            ++first;
+        } else if (first + 1 < argc && argv[first] == kThreads) {
+            threads = static_cast<unsigned>(std::clamp(std::atoi(argv[first + 1]), 1, 64));
+            first += 2;
+        } else {
+            break;
+        }
     }
     if (argc - first != 1) {
         std::fputs("Usage: mixgen-cmd <batch file>\n", stderr);
@@ -64,7 +77,7 @@ int main(int argc, char** argv) {
     // half way: the write reports it instead, and the status tells the program.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    mixgen::cmd::BatchRunner runner(trustEntryTypes);
+    mixgen::cmd::BatchRunner runner(trustEntryTypes, threads);
     runner.run(batch);
     return runner.listFailed() ? 1 : 0;
 }

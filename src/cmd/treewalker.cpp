@@ -28,12 +28,12 @@ constexpr std::size_t kRecordsSize = 64 * 1024;
 // Folders kept open at once: a few dozen, fewer under a low open-files limit. Deeper trees
 // close the shallowest and open them again by name when they are needed, so no tree is too
 // deep for the limit.
-std::size_t mostOpenFolders() {
+std::size_t mostOpenFolders(unsigned sharers) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return 64;
     const auto spare = static_cast<std::size_t>(limit.rlim_cur > 16 ? limit.rlim_cur - 16 : 0);
-    return std::clamp<std::size_t>(spare / 2, 2, 64);
+    return std::clamp<std::size_t>(spare / 2 / std::max(sharers, 1u), 2, 64);
 }
 
 int openFolderAt(int parent, const char* name) {
@@ -57,33 +57,84 @@ bool identify(int fd, dev_t& device, ino_t& inode) {
 
 bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs) {
+    std::string pathCp437;
+    appendAsCp437(pathCp437, folder);
+    FolderSet visited;
+    return walkBelow(folder.empty() ? "." : folder, pathCp437, visited, nullptr, patterns,
+                     outputs);
+}
+
+int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp437,
+                         const std::vector<const NamePattern*>& patterns,
+                         const std::vector<ListOutput*>& outputs) {
     m_patterns = &patterns;
     m_outputs = &outputs;
-    m_visited.clear();
-    m_path.clear();
-    m_mostOpen = mostOpenFolders();
-    appendAsCp437(m_path, folder);
+    m_path = pathCp437;
+    m_mostOpen = mostOpenFolders(m_sharers);
     if (m_records.size() < kRecordsSize)
         m_records.resize(kRecordsSize);
-
     if (m_levels.empty())
         m_levels.emplace_back();
     Level& root = m_levels.front();
-    root.openName = folder.empty() ? "." : folder;
+    root.openName = openPath;
     const int fd = openFolderAt(AT_FDCWD, root.openName.c_str());
     if (fd < 0)
-        return false;
-    const bool known = identify(fd, root.id.device, root.id.inode);
+        return -1;
+    if (!identify(fd, root.id.device, root.id.inode)) {
+        ::close(fd);
+        errno = EIO;
+        return -1;
+    }
     m_shallowestOpen = 0;
     opened(0, fd);
-    if (known && firstVisit(root.id))
-        walkFolder(0);
+    return fd;
+}
+
+void TreeWalker::finishWalk() {
     closeLevel(0);
+    m_visited = nullptr;
+    m_entered = nullptr;
+}
+
+bool TreeWalker::walkBelow(const std::string& openPath, const std::string& pathCp437,
+                           FolderSet& visited, std::vector<FolderId>* entered,
+                           const std::vector<const NamePattern*>& patterns,
+                           const std::vector<ListOutput*>& outputs) {
+    if (openRoot(openPath, pathCp437, patterns, outputs) < 0)
+        return false;
+    m_visited = &visited;
+    m_entered = entered;
+    if (firstVisit(m_levels.front().id))
+        walkFolder(0);
+    finishWalk();
     return true;
 }
 
+TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath, const std::string& pathCp437,
+                                          const std::vector<const NamePattern*>& patterns,
+                                          const std::vector<ListOutput*>& outputs) {
+    Listed listed;
+    if (openRoot(openPath, pathCp437, patterns, outputs) < 0)
+        return listed;
+    listed.opened = true;
+    listed.id = m_levels.front().id;
+    listFiles(0);
+    const Level& level = m_levels.front();
+    for (const Entry& folder : level.folders) {
+        const std::string_view name(level.names.data() + folder.nameOffset, folder.nameLength);
+        if (!holdsLineBreak(name))
+            listed.subfolders.emplace_back(name);
+    }
+    finishWalk();
+    return listed;
+}
+
 bool TreeWalker::firstVisit(const FolderId& id) {
-    return m_visited.insert(id).second;
+    if (!m_visited->insert(id).second)
+        return false;
+    if (m_entered)
+        m_entered->push_back(id);
+    return true;
 }
 
 void TreeWalker::opened(std::size_t depth, int fd) {
@@ -186,9 +237,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
     }
 }
 
-void TreeWalker::walkFolder(std::size_t depth) {
-    Level& level = m_levels[depth]; // a deque: the levels above keep their place
-    readEntries(level.fd, level);   // a folder that fails part way still gives what was read
+void TreeWalker::listFiles(std::size_t depth) {
+    Level& level = m_levels[depth];
+    readEntries(level.fd, level); // a folder that fails part way still gives what was read
 
     const auto nameOf = [&level](const Entry& entry) {
         return std::string_view(level.names.data() + entry.nameOffset, entry.nameLength);
@@ -211,6 +262,14 @@ void TreeWalker::walkFolder(std::size_t depth) {
     std::sort(level.folders.begin(), level.folders.end(), [&](const Entry& a, const Entry& b) {
         return lessCaseInsensitive(nameOf(a), nameOf(b));
     });
+}
+
+void TreeWalker::walkFolder(std::size_t depth) {
+    listFiles(depth);
+    Level& level = m_levels[depth]; // a deque: the levels above keep their place
+    const auto nameOf = [&level](const Entry& entry) {
+        return std::string_view(level.names.data() + entry.nameOffset, entry.nameLength);
+    };
     if (m_levels.size() <= depth + 1)
         m_levels.emplace_back();
     Level& next = m_levels[depth + 1];

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_set>
@@ -17,21 +18,57 @@ namespace mixgen::cmd {
 // Hidden entries (a name starting with ".") are skipped, symbolic links are followed, each
 // folder is walked once (so link loops end), unreadable folders are skipped, only regular
 // files are listed (no pipes, devices or sockets), and a name holding a line break is left
-// out. However deep the tree, the walk keeps only a few dozen folders open at once. Paths are written in code page 437, CR LF ended.
+// out. However deep the tree, the walk keeps only a few dozen folders open at once. Paths
+// are written in code page 437, CR LF ended.
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
+// A folder as the walk knows it: its device and inode.
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FolderId&) const = default;
+};
+struct FolderIdHash {
+    std::size_t operator()(const FolderId& id) const {
+        return std::hash<std::uint64_t>()(std::uint64_t(id.inode) * 0x9E3779B97F4A7C15ull ^
+                                          std::uint64_t(id.device));
+    }
+};
+using FolderSet = std::unordered_set<FolderId, FolderIdHash>;
+
 class TreeWalker {
 public:
     // trustEntryTypes false makes every entry's type unknown, as some file systems report
-    // it, so each entry is looked up with a stat.
-    explicit TreeWalker(bool trustEntryTypes = true) : m_trustEntryTypes(trustEntryTypes) {}
+    // it, so each entry is looked up with a stat. sharers is the number of walkers that run
+    // at once and share the open-files limit.
+    explicit TreeWalker(bool trustEntryTypes = true, unsigned sharers = 1)
+        : m_trustEntryTypes(trustEntryTypes), m_sharers(sharers) {}
 
     // folder is the folder as written (UTF-8, ending in "/", or empty for the current one);
     // it starts every path. outputs[i] receives the matches of patterns[i]. At most 64
     // patterns. Returns false (errno set) when the folder itself cannot be read.
     bool walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
               const std::vector<ListOutput*>& outputs);
+
+    // The same below one folder, opened by openPath, whose listed paths start with pathCp437
+    // (ending in "/"). Folders in visited are passed over; every folder entered is added to
+    // visited and, when entered is given, appended to it in walk order.
+    bool walkBelow(const std::string& openPath, const std::string& pathCp437, FolderSet& visited,
+                   std::vector<FolderId>* entered,
+                   const std::vector<const NamePattern*>& patterns,
+                   const std::vector<ListOutput*>& outputs);
+
+    // One folder alone: its own matching files, and its subfolders' names (UTF-8, in walk
+    // order, names with line breaks left out) without walking them.
+    struct Listed {
+        bool opened = false;
+        FolderId id{};
+        std::vector<std::string> subfolders;
+    };
+    Listed listFolder(const std::string& openPath, const std::string& pathCp437,
+                      const std::vector<const NamePattern*>& patterns,
+                      const std::vector<ListOutput*>& outputs);
 
 private:
     struct Entry {
@@ -41,17 +78,6 @@ private:
     struct Match {
         Entry entry;
         std::uint64_t patterns; // bit i: pattern i matched
-    };
-    struct FolderId {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const FolderId&) const = default;
-    };
-    struct FolderIdHash {
-        std::size_t operator()(const FolderId& id) const {
-            return std::hash<std::uint64_t>()(std::uint64_t(id.inode) * 0x9E3779B97F4A7C15ull ^
-                                              std::uint64_t(id.device));
-        }
     };
     // The folder being walked at one depth, and the storage reused for every folder there.
     struct Level {
@@ -64,14 +90,21 @@ private:
     };
 
     void walkFolder(std::size_t depth);
+    // Reads the open folder at depth, writes its matching files and sorts its subfolders.
+    void listFiles(std::size_t depth);
+    int openRoot(const std::string& openPath, const std::string& pathCp437,
+                 const std::vector<const NamePattern*>& patterns,
+                 const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
     bool firstVisit(const FolderId& id);
+    void finishWalk();
     // The level's descriptor, opening it again (and the levels above it) when it was closed.
     int folderFd(std::size_t depth);
     void opened(std::size_t depth, int fd);
     void closeLevel(std::size_t depth);
 
     bool m_trustEntryTypes;
+    unsigned m_sharers;
     const std::vector<const NamePattern*>* m_patterns = nullptr;
     const std::vector<ListOutput*>* m_outputs = nullptr;
     std::string m_path;      // the current folder's path in code page 437, ending in "/"
@@ -81,7 +114,8 @@ private:
     std::size_t m_mostOpen = 2;
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
-    std::unordered_set<FolderId, FolderIdHash> m_visited;
+    FolderSet* m_visited = nullptr;
+    std::vector<FolderId>* m_entered = nullptr;
 };
 
 } // namespace mixgen::cmd

@@ -292,3 +292,39 @@ TEST_F(WalkTest, ListsTreesDeeperThanTheOpenFilesLimit) {
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(readFile(m_list), expected);
 }
+
+// Catches a walk on several threads that lists anything other than one thread lists, byte for
+// byte: links into folders that come later in walk order (the link's path comes first, the
+// folder's own is then skipped) and into folders already walked, loops, locked folders, a
+// shared walk of two patterns.
+TEST_F(WalkTest, ThreadsListWhatOneThreadLists) {
+    buildRichTree();
+    for (const char* artist : {"Abba", "beatles", "Cream", "doors"}) {
+        for (int album = 0; album < 3; ++album) {
+            file(QByteArray(artist) + "/album " + QByteArray::number(album) + "/t.mp3");
+            file(QByteArray(artist) + "/album " + QByteArray::number(album) + "/x.wav");
+        }
+    }
+    link("Abba/later", "../doors/album 1");   // reached through the link first
+    link("Cream/earlier", "../Abba/album 2"); // walked already
+    link("beatles/album 1/up", "../..");      // a loop back to the top
+    folder("locked/inner");
+    file("locked/inner/no.mp3");
+    ::chmod(QFile::encodeName(path("locked")).constData(), 0);
+    const QByteArray batch = dirLine(m_root, "*.MP?", m_list, false) +
+                             dirLine(m_root, "*.WAV", m_list, true);
+    QByteArray single;
+    for (const char* threads : {"1", "2", "3", "16"}) {
+        ASSERT_EQ(run(batch, {"--threads", threads}).exitCode, 0);
+        if (single.isEmpty())
+            single = readFile(m_list);
+        else
+            EXPECT_EQ(readFile(m_list), single) << threads << " threads";
+        ASSERT_TRUE(QFile::remove(m_list));
+    }
+    ::chmod(QFile::encodeName(path("locked")).constData(), 0700);
+    EXPECT_TRUE(single.contains("Abba/later/t.mp3"));
+    EXPECT_FALSE(single.contains("doors/album 1/t.mp3"));
+    EXPECT_TRUE(single.contains("Cream/album 0/t.mp3"));
+    EXPECT_FALSE(single.contains("Cream/earlier/"));
+}

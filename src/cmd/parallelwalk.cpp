@@ -1,0 +1,211 @@
+#include "parallelwalk.h"
+
+#include "namecodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace mixgen::cmd {
+
+namespace {
+
+// The top levels are cut until there are this many subtrees per thread, or this deep.
+constexpr std::size_t kSubtreesPerThread = 8;
+constexpr int kMostLevelsCut = 2;
+// Threads walk at most this many subtrees per thread ahead of the one being written, so
+// memory stays bounded by a few subtrees' lists.
+constexpr std::size_t kAheadPerThread = 4;
+
+std::string joined(const std::string& folderPath, const std::string& name) {
+    if (folderPath.empty() || folderPath.back() == '/')
+        return folderPath + name;
+    return folderPath + '/' + name;
+}
+
+} // namespace
+
+struct ParallelWalk::Piece {
+    enum class Kind { Files, Subtree };
+    Kind kind = Kind::Files;
+    std::string openPath;
+    std::string pathCp437;
+    int parent = -1;                 // the Files piece of the folder it lies in
+    std::vector<FolderId> ancestors; // the folders entered above it
+    FolderId id{};                   // a Files piece's folder, when opened
+    bool opened = false;
+    std::vector<std::unique_ptr<ListOutput>> lists; // one per pattern
+    std::vector<FolderId> entered;                  // a Subtree piece's folders, in order
+    bool walked = false;
+
+    std::vector<ListOutput*> listRefs() {
+        std::vector<ListOutput*> refs;
+        for (auto& list : lists)
+            refs.push_back(list.get());
+        return refs;
+    }
+    void makeLists(std::size_t count) {
+        lists.clear();
+        for (std::size_t i = 0; i < count; ++i)
+            lists.push_back(std::make_unique<ListOutput>());
+    }
+};
+
+unsigned defaultWalkThreads() {
+    return std::max(2u, std::thread::hardware_concurrency());
+}
+
+ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads)
+    : m_trustEntryTypes(trustEntryTypes), m_threads(std::max(1u, threads)),
+      m_walker(trustEntryTypes, m_threads + 1) {}
+
+std::vector<ParallelWalk::Piece>
+ParallelWalk::cutIntoPieces(const std::string& folder,
+                            const std::vector<const NamePattern*>& patterns) {
+    std::vector<Piece> pieces(1);
+    pieces[0].kind = Piece::Kind::Subtree;
+    pieces[0].openPath = folder.empty() ? "." : folder;
+    appendAsCp437(pieces[0].pathCp437, folder);
+
+    for (int level = 0; level < kMostLevelsCut; ++level) {
+        const auto subtrees = std::count_if(pieces.begin(), pieces.end(), [](const Piece& p) {
+            return p.kind == Piece::Kind::Subtree;
+        });
+        if (level > 0 && std::size_t(subtrees) >= kSubtreesPerThread * m_threads)
+            break;
+        std::vector<Piece> cut;
+        for (Piece& piece : pieces) {
+            if (piece.kind == Piece::Kind::Files) {
+                cut.push_back(std::move(piece));
+                continue;
+            }
+            // A subtree becomes its folder's own files, then its subfolders' subtrees.
+            Piece files;
+            files.openPath = piece.openPath;
+            files.pathCp437 = piece.pathCp437;
+            files.parent = piece.parent;
+            files.ancestors = piece.ancestors;
+            files.makeLists(patterns.size());
+            const TreeWalker::Listed listed =
+                m_walker.listFolder(files.openPath, files.pathCp437, patterns, files.listRefs());
+            files.opened = listed.opened;
+            files.id = listed.id;
+            if (!listed.opened && level == 0)
+                return {}; // the folder itself cannot be read
+            const int filesIndex = int(cut.size());
+            cut.push_back(std::move(files));
+            for (const std::string& name : listed.subfolders) {
+                Piece subtree;
+                subtree.kind = Piece::Kind::Subtree;
+                subtree.openPath = joined(piece.openPath, name);
+                subtree.pathCp437 = piece.pathCp437;
+                appendAsCp437(subtree.pathCp437, name);
+                subtree.pathCp437.push_back('/');
+                subtree.parent = filesIndex;
+                subtree.ancestors = piece.ancestors;
+                subtree.ancestors.push_back(listed.id);
+                cut.push_back(std::move(subtree));
+            }
+        }
+        pieces = std::move(cut);
+    }
+    return pieces;
+}
+
+void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
+                                const std::vector<const NamePattern*>& patterns,
+                                const std::vector<ListOutput*>& outputs) {
+    std::vector<std::size_t> subtrees;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].kind == Piece::Kind::Subtree)
+            subtrees.push_back(i);
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t nextToWalk = 0; // into subtrees
+    std::size_t written = 0;    // subtrees written so far
+    const std::size_t ahead = kAheadPerThread * m_threads;
+
+    const auto worker = [&] {
+        TreeWalker walker(m_trustEntryTypes, m_threads + 1);
+        for (;;) {
+            std::size_t index;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return nextToWalk >= subtrees.size() || nextToWalk < written + ahead;
+                });
+                if (nextToWalk >= subtrees.size())
+                    return;
+                index = subtrees[nextToWalk++];
+            }
+            Piece& piece = pieces[index];
+            piece.makeLists(patterns.size());
+            FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
+            walker.walkBelow(piece.openPath, piece.pathCp437, visited, &piece.entered, patterns,
+                             piece.listRefs());
+            {
+                const std::lock_guard lock(mutex);
+                piece.walked = true;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < m_threads; ++i)
+        threads.emplace_back(worker);
+
+    // Everything entered so far, in walk order: what a single walk would have visited.
+    FolderSet visited;
+    std::vector<bool> skipped(pieces.size(), false);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        Piece& piece = pieces[i];
+        if (piece.kind == Piece::Kind::Subtree) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return piece.walked; });
+        }
+        if (piece.parent >= 0 && skipped[std::size_t(piece.parent)]) {
+            skipped[i] = true; // its folder was walked already, through a link
+        } else if (piece.kind == Piece::Kind::Files) {
+            skipped[i] = !piece.opened || !visited.insert(piece.id).second;
+            for (std::size_t p = 0; !skipped[i] && p < outputs.size(); ++p)
+                outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+        } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
+                               [&](const FolderId& id) { return visited.count(id) != 0; })) {
+            m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
+                               outputs);
+        } else {
+            visited.insert(piece.entered.begin(), piece.entered.end());
+            for (std::size_t p = 0; p < outputs.size(); ++p)
+                outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+        }
+        piece.lists.clear();
+        piece.entered = {};
+        if (piece.kind == Piece::Kind::Subtree) {
+            {
+                const std::lock_guard lock(mutex);
+                ++written;
+            }
+            changed.notify_all();
+        }
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+bool ParallelWalk::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
+                        const std::vector<ListOutput*>& outputs) {
+    if (m_threads < 2)
+        return m_walker.walk(folder, patterns, outputs);
+    std::vector<Piece> pieces = cutIntoPieces(folder, patterns);
+    if (pieces.empty())
+        return false;
+    walkSubtrees(pieces, patterns, outputs);
+    return true;
+}
+
+} // namespace mixgen::cmd
