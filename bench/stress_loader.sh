@@ -70,7 +70,7 @@ wait_all() {
         if kill -0 "$pid" 2>/dev/null; then
             kill -9 "$pid" 2>/dev/null
             failed_status=$((failed_status + 1))
-            echo "    instance $pid still waiting after 120 s" >&2
+            echo "    instance $pid still waiting after 120 s"
         fi
         { wait "$pid"; } 2>/dev/null # the killed collector is expected, not news
         status=$?
@@ -87,7 +87,7 @@ check_result() {
         name="$(folder_name "$i")"
         if ! grep -qF "$root/music/$name/" "$(output)" 2>/dev/null; then
             missing=$((missing + 1))
-            echo "    missing: $name" >&2
+            echo "    missing: $name"
         fi
     done
     ((missing == 0)) || fault+=" folders-missing=$missing"
@@ -97,8 +97,8 @@ check_result() {
     [[ -e "$TEMP/~MIXGEN.TMP" ]] && fault+=" marker-left"
     ((failed_status == 0)) || fault+=" failed-instances=$failed_status"
     if [[ -n "$fault" ]]; then
-        echo "    FAULT:$fault" >&2
-        [[ -s "$root/trial/errors" ]] && sed 's/^/    | /' "$root/trial/errors" | head -5 >&2
+        echo "    FAULT:$fault"
+        [[ -s "$root/trial/errors" ]] && sed 's/^/    | /' "$root/trial/errors" | head -5
         return 1
     fi
     return 0
@@ -139,6 +139,8 @@ lock_holder() { # $1 = file name
 }
 
 if ((kills > 0)); then
+    # The shell's own notices of the killed collectors are expected, not news.
+    exec 3>&2 2>/dev/null
     n=5
     passed=0
     for ((trial = 0; trial < kills; trial++)); do
@@ -162,7 +164,7 @@ if ((kills > 0)); then
         pids+=($!)
         wait_all "${pids[@]}"
         if [[ -z "$victim" ]]; then
-            echo "    FAULT: no collector seen" >&2
+            echo "    FAULT: no collector seen"
             all_passed=0
         elif check_result $((n + 1)); then
             passed=$((passed + 1))
@@ -170,6 +172,7 @@ if ((kills > 0)); then
             all_passed=0
         fi
     done
+    exec 2>&3 3>&-
     echo "kill trials (collector killed with SIGKILL while collecting, $n+1 instances):" \
         "$passed of $kills passed"
 fi

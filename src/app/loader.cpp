@@ -66,27 +66,50 @@ bool FolderLoader::takeMarkerLock() {
 }
 
 FolderLoader::HandOver FolderLoader::handOver(const QString& folder) {
+    // Without a usable settings file no folder could be handed over: say so instead.
+    const QString storeProblem = m_store.fileProblem();
+    if (!storeProblem.isEmpty()) {
+        m_problem = QStringLiteral("The settings file %1 cannot be used: %2")
+                        .arg(m_store.filePath(), storeProblem);
+        return HandOver::NoLock;
+    }
     if (!takeMarkerLock())
         return HandOver::NoLock;
 
-    // A recorded collector counts only while it holds its lock: the kernel let go of the lock
-    // of one that was killed or crashed, and this instance then takes its place and its list.
-    const bool recorded = !loaderSetting(keys::kIsLoader).isEmpty();
-    const MarkerLock::Attempt role = m_collector.tryLock(collectorLockPath());
+    MarkerLock::Attempt role = MarkerLock::Attempt::Refused;
+    m_store.UpdateSection(
+        QLatin1String(keys::kLoader),
+        {QLatin1String(keys::kIsLoader), QLatin1String(keys::kFolders)},
+        [&](QStringList& values) {
+            // A recorded collector counts only while it holds its lock: the kernel let go of
+            // the lock of one that was killed or crashed, and this instance then takes its
+            // place and its list.
+            const bool recorded = !values[0].isEmpty();
+            role = m_collector.tryLock(collectorLockPath());
+            if (role == MarkerLock::Attempt::Refused)
+                return;
+            // A living collector whose record was lost (settings removed meanwhile) gets it
+            // back, so that later instances hand over to it too.
+            if (role == MarkerLock::Attempt::Locked || !recorded)
+                values[0] = QStringLiteral("True");
+            m_folders = appendFolder(values[1], folder);
+            values[1] = m_folders;
+        });
     if (role == MarkerLock::Attempt::Refused) {
         m_problem = QStringLiteral("Could not lock the loader's file %1 (%2).")
                         .arg(collectorLockPath(), m_collector.why());
         m_marker.release();
         return HandOver::NoLock;
     }
-    // A living collector whose record was lost (settings removed meanwhile) gets it back, so
-    // that later instances hand over to it too.
-    if (role == MarkerLock::Attempt::Locked || !recorded)
-        m_store.SaveSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kIsLoader),
-                            QStringLiteral("True"));
-
-    m_folders = appendFolder(loaderSetting(keys::kFolders), folder);
-    m_store.SaveSetting(QLatin1String(keys::kLoader), QLatin1String(keys::kFolders), m_folders);
+    // A write that did not happen (a full disk, a read-only settings folder) must not pass for
+    // a folder handed over.
+    if (loaderSetting(keys::kFolders) != m_folders) {
+        m_problem = QStringLiteral("Could not record the folder in the settings file %1.")
+                        .arg(m_store.filePath());
+        m_collector.release();
+        m_marker.release();
+        return HandOver::NoLock;
+    }
     m_marker.release();
     return m_collector.isLocked() ? HandOver::Collect : HandOver::HandedOver;
 }

@@ -119,3 +119,20 @@ TEST_F(LoaderTest, UnusableMarkerEndsTheWaitWithAReason) {
 }
 
 } // namespace
+
+namespace {
+
+// A settings file that cannot be used (a folder in its place) must not let an instance
+// believe it handed its folder over: it says so instead.
+TEST_F(LoaderTest, UnusableSettingsFileIsSaid) {
+    const QString settings = SettingsStore::defaultFilePath();
+    QFile::remove(settings);
+    ASSERT_TRUE(QDir().mkpath(settings));
+    auto loader = instance();
+    EXPECT_EQ(loader->handOver("/a"), FolderLoader::HandOver::NoLock);
+    EXPECT_TRUE(loader->problem().contains(settings)) << loader->problem().toStdString();
+    EXPECT_FALSE(loader->collecting());
+    ASSERT_TRUE(QDir().rmdir(settings));
+}
+
+} // namespace
