@@ -4,6 +4,7 @@
 # several runs, and prints the ratios:
 #   one pattern:  mixgen-cmd with one dir line ("MP?") / find -iname '*.mp?'   (target <= 0.6)
 #   13 patterns:  mixgen-cmd with all 13 song extensions / its one-pattern run (target <= 1.2)
+#   threads:      mixgen-cmd on every core / the same walk on one thread (target <= 0.6)
 #
 # Usage: bench/bench_walk.sh [path/to/mixgen-cmd]   (default: build/bin/mixgen-cmd)
 # The tree is built once and kept in $MIXGEN_BENCH_TREE (default /tmp/mixgen-bench-walk-tree).
@@ -80,18 +81,22 @@ best_of() {
 run_find() { find "$tree" -iname '*.mp?' > "$work/find.lst"; }
 run_one() { "$cmd" "$work/one.bat"; }
 run_all() { "$cmd" "$work/all.bat"; }
+run_one_thread() { "$cmd" --threads 1 "$work/all.bat"; }
 
 find_us=$(best_of run_find)
 one_us=$(best_of run_one)
 all_us=$(best_of run_all)
+single_us=$(best_of run_one_thread)
 
 files=$(find "$tree" -type f | wc -l)
 echo "tree: $tree ($files files), best of $runs warm runs"
 echo "found by find:       $(wc -l < "$work/find.lst") lines, ${find_us} us"
 echo "mixgen-cmd 1 line:   $(wc -l < "$work/one.lst") lines, ${one_us} us"
-echo "mixgen-cmd 13 lines: $(wc -l < "$work/all.lst") lines, ${all_us} us"
-awk -v f="$find_us" -v o="$one_us" -v a="$all_us" 'BEGIN {
-    r1 = o / f; r2 = a / o
+echo "mixgen-cmd 13 lines: $(wc -l < "$work/all.lst") lines, ${all_us} us ($(nproc) cores)"
+echo "the same, 1 thread:  ${single_us} us"
+awk -v f="$find_us" -v o="$one_us" -v a="$all_us" -v s="$single_us" 'BEGIN {
+    r1 = o / f; r2 = a / o; r3 = a / s
     printf "one pattern / find:         %.3f (target <= 0.6) %s\n", r1, (r1 <= 0.6 ? "ok" : "MISSED")
     printf "13 patterns / one pattern:  %.3f (target <= 1.2) %s\n", r2, (r2 <= 1.2 ? "ok" : "MISSED")
+    printf "every core / one thread:    %.3f (target <= 0.6) %s\n", r3, (r3 <= 0.6 ? "ok" : "MISSED")
 }'
