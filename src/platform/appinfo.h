@@ -6,9 +6,10 @@
 namespace mixgen {
 
 inline constexpr char kAppTitle[] = "MP3 Tunepicker";
-inline constexpr int kVersionMajor = 2;
-inline constexpr int kVersionMinor = 2;
-inline constexpr int kVersionRevision = 3;
+// From the build: the project's VERSION in CMakeLists.txt.
+inline constexpr int kVersionMajor = MIXGEN_VERSION_MAJOR;
+inline constexpr int kVersionMinor = MIXGEN_VERSION_MINOR;
+inline constexpr int kVersionRevision = MIXGEN_VERSION_PATCH;
 
 // "v2.2.3": the letter v, then major, minor and revision without leading zeros.
 inline QString versionText() {
