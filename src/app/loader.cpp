@@ -52,11 +52,10 @@ bool FolderLoader::takeMarkerLock() {
         const bool refusedTooLong =
             refusedFor.isValid() && refusedFor.elapsed() >= m_wait.refusedBound.count();
         if (refusedTooLong || waited.elapsed() >= m_wait.bound.count()) {
-            const QString reason =
-                refusedTooLong
-                    ? m_marker.why()
-                    : QStringLiteral("another instance held it for %1 seconds")
-                          .arg(m_wait.bound.count() / 1000.0);
+            const QString reason = refusedTooLong
+                                       ? m_marker.why()
+                                       : QStringLiteral("another instance held it for %1 seconds")
+                                             .arg(m_wait.bound.count() / 1000.0);
             m_problem = QStringLiteral("Could not lock the loader's marker file %1 (%2).")
                             .arg(markerPath(), reason);
             return false;
@@ -77,24 +76,24 @@ FolderLoader::HandOver FolderLoader::handOver(const QString& folder) {
         return HandOver::NoLock;
 
     MarkerLock::Attempt role = MarkerLock::Attempt::Refused;
-    m_store.UpdateSection(
-        QLatin1String(keys::kLoader),
-        {QLatin1String(keys::kIsLoader), QLatin1String(keys::kFolders)},
-        [&](QStringList& values) {
-            // A recorded collector counts only while it holds its lock: the kernel let go of
-            // the lock of one that was killed or crashed, and this instance then takes its
-            // place and its list.
-            const bool recorded = !values[0].isEmpty();
-            role = m_collector.tryLock(collectorLockPath());
-            if (role == MarkerLock::Attempt::Refused)
-                return;
-            // A living collector whose record was lost (settings removed meanwhile) gets it
-            // back, so that later instances hand over to it too.
-            if (role == MarkerLock::Attempt::Locked || !recorded)
-                values[0] = QStringLiteral("True");
-            m_folders = appendFolder(values[1], folder);
-            values[1] = m_folders;
-        });
+    m_store.UpdateSection(QLatin1String(keys::kLoader),
+                          {QLatin1String(keys::kIsLoader), QLatin1String(keys::kFolders)},
+                          [&](QStringList& values) {
+                              // A recorded collector counts only while it holds its lock: the
+                              // kernel let go of the lock of one that was killed or crashed, and
+                              // this instance then takes its place and its list.
+                              const bool recorded = !values[0].isEmpty();
+                              role = m_collector.tryLock(collectorLockPath());
+                              if (role == MarkerLock::Attempt::Refused)
+                                  return;
+                              // A living collector whose record was lost (settings removed
+                              // meanwhile) gets it back, so that later instances hand over to it
+                              // too.
+                              if (role == MarkerLock::Attempt::Locked || !recorded)
+                                  values[0] = QStringLiteral("True");
+                              m_folders = appendFolder(values[1], folder);
+                              values[1] = m_folders;
+                          });
     if (role == MarkerLock::Attempt::Refused) {
         m_problem = QStringLiteral("Could not lock the loader's file %1 (%2).")
                         .arg(collectorLockPath(), m_collector.why());

@@ -32,8 +32,7 @@ struct LockWait {
 class FolderLoader {
 public:
     // workFolder ends in "/". letEventsRun keeps the instance's windows alive while it waits.
-    FolderLoader(const QString& workFolder, std::function<void()> letEventsRun,
-                 LockWait wait = {});
+    FolderLoader(const QString& workFolder, std::function<void()> letEventsRun, LockWait wait = {});
 
     enum class HandOver {
         Collect,    // this instance collects: folders() holds the list so far

@@ -64,9 +64,9 @@ void frmHelp::initText() {
 }
 
 void frmHelp::initButton() {
-    cmdClose = makeButton(this, QStringLiteral("&Close"),
-                          QStringLiteral("Click to close this screen"),
-                          twipsRect(0, 0, kButtonWidth, kButtonHeight));
+    cmdClose =
+        makeButton(this, QStringLiteral("&Close"), QStringLiteral("Click to close this screen"),
+                   twipsRect(0, 0, kButtonWidth, kButtonHeight));
     cmdClose->setDefault(true);
     connect(cmdClose, &QPushButton::clicked, this, &frmHelp::cmdClose_Click);
 }

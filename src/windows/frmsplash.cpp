@@ -162,10 +162,9 @@ void frmSplash::interactiveStart() {
     lblWait->hide();
     lblVersion->show();
 
-    const QString stored =
-        SettingsStore().GetSetting(QLatin1String(keys::kSettings),
-                                   QLatin1String(keys::kSplashScreen),
-                                   QLatin1String(keys::kSplashScreenDefault));
+    const QString stored = SettingsStore().GetSetting(QLatin1String(keys::kSettings),
+                                                      QLatin1String(keys::kSplashScreen),
+                                                      QLatin1String(keys::kSplashScreenDefault));
     if (leadingNumericValue(stored) == 0) {
         hideSplash();
         return;
@@ -255,8 +254,7 @@ void frmSplash::tmrSplash_Timer() {
 }
 
 void frmSplash::chkSplash_Click() {
-    SettingsStore().SaveSetting(QLatin1String(keys::kSettings),
-                                QLatin1String(keys::kSplashScreen),
+    SettingsStore().SaveSetting(QLatin1String(keys::kSettings), QLatin1String(keys::kSplashScreen),
                                 chkSplash->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

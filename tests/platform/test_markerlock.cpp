@@ -28,8 +28,8 @@ protected:
 TEST_F(MarkerLockTest, OneHolderAtATimeAndNoneAfterItsDeath) {
     MarkerLock first;
     ASSERT_EQ(first.tryLock(marker()), MarkerLock::Attempt::Locked);
-    EXPECT_EQ(QFileInfo(marker()).permissions() & (QFile::ReadOther | QFile::WriteOther |
-                                                   QFile::ReadGroup | QFile::WriteGroup),
+    EXPECT_EQ(QFileInfo(marker()).permissions() &
+                  (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
               0);
     MarkerLock second;
     EXPECT_EQ(second.tryLock(marker()), MarkerLock::Attempt::Busy);

@@ -75,8 +75,8 @@ TEST_F(FrmSplashTest, SplashScreenSetting) {
         bool shown;
         const char* storedAfter;
     };
-    const Case cases[] = {{nullptr, true, "1"}, {"0", false, "0"},   {"2", true, "1"},
-                          {"", false, ""},      {"abc", false, "abc"}, {"-1", true, "1"},
+    const Case cases[] = {{nullptr, true, "1"}, {"0", false, "0"},      {"2", true, "1"},
+                          {"", false, ""},      {"abc", false, "abc"},  {"-1", true, "1"},
                           {"1e3", true, "1"},   {" 0.0", false, " 0.0"}};
     for (const Case& c : cases) {
         const QString name = c.value ? QString::fromLatin1(c.value) : QStringLiteral("missing");

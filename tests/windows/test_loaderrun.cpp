@@ -79,8 +79,7 @@ protected:
 // every folder; afterwards the loader keys and the marker are gone.
 TEST_F(LoaderRunTest, InstancesStartedTogetherMakeOnePlaylist) {
     QDir().mkpath(dir.path() + "/out");
-    const QStringList names = {"My Music", "Quote \"Live\"", "Ünïcödé Songs", "-leading",
-                               "plain"};
+    const QStringList names = {"My Music", "Quote \"Live\"", "Ünïcödé Songs", "-leading", "plain"};
     QSet<QString> folders;
     std::vector<std::unique_ptr<QProcess>> instances;
     for (const QString& name : names) {
@@ -131,7 +130,8 @@ TEST_F(LoaderRunTest, PlantedMarkerAndMissingPath) {
     auto refused = start(request(songFolder("songs")));
     EXPECT_NE(finish(*refused), 0);
     const QString err = QString::fromUtf8(refused->readAllStandardError());
-    EXPECT_TRUE(err.contains("[critical]: Could not lock the loader's marker file")) << err.toStdString();
+    EXPECT_TRUE(err.contains("[critical]: Could not lock the loader's marker file"))
+        << err.toStdString();
     EXPECT_TRUE(err.contains("symbolic link")) << err.toStdString();
     EXPECT_EQ(test::readFile(victim), "keep");
     EXPECT_FALSE(QFileInfo::exists(output));
