@@ -2,6 +2,7 @@
 // number rules, Apply's step-by-step saving and its player messages, Cancel, and the two ways
 // in (the main window's Options button, the playlist window's enqueue question).
 #include "app/contextmenu.h"
+#include "app/filemanageractions.h"
 #include "core/registry.h"
 #include "core/settingsstore.h"
 #include "scriptedmessages.h"
@@ -17,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -244,6 +247,48 @@ TEST_F(FrmOptionsTest, MainWindowAndEnqueueQuestionOpenTheWindow) {
     EXPECT_EQ(test::waitForRecording(dir.path() + "/enqueued"),
               (QStringList{"-e", dir.path() + "/a list.M3U"}));
     playlist.hide();
+}
+
+// A file manager's script run on two folders (one named like a command) starts the real
+// program once per folder; the loader makes one playlist of both. A folder the command line
+// cannot carry is refused with a message and a failing status.
+TEST_F(FrmOptionsTest, EntryActionsRunTheRealProgram) {
+    const QString program = QStringLiteral(MIXGEN_BIN_DIR "/mixgen");
+    ASSERT_TRUE(ApplyEntries({true, false, false}, "50", true, program).isEmpty());
+    const QString script = fileManagerActionFiles(entryMenuText(0))[1];
+    const QString playlist = qEnvironmentVariable("TEMP") + "/MIXGEN.M3U";
+    QFile::remove(playlist);
+    test::makeSongTree(dir.path() + "/Jazz $(touch pwned)", {"a.mp3"});
+    test::makeSongTree(dir.path() + "/-Blues", {"b.mp3"});
+
+    // Without a display, so that messages go to standard error.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(dir.path());
+    run.start(script, {"Jazz $(touch pwned)", "-Blues"});
+    ASSERT_TRUE(run.waitForFinished(10000));
+    QStringList lines;
+    for (int tries = 0; tries < 600 && lines.size() < 2; ++tries) {
+        QThread::msleep(100);
+        if (QFile::exists(playlist))
+            lines = test::playlistLines(playlist);
+    }
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{dir.path() + "/-Blues/b.mp3",
+                                  dir.path() + "/Jazz $(touch pwned)/a.mp3"}));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/pwned"));
+
+    QDir(dir.path()).mkdir("Rock; Pop");
+    QProcess refused;
+    refused.setProcessEnvironment(env);
+    refused.start(program, {"--entry", "Random Playlist", dir.path() + "/Rock; Pop"});
+    ASSERT_TRUE(refused.waitForFinished(30000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(
+        refused.readAllStandardError().contains("cannot be searched from the context menu"));
 }
 
 } // namespace
