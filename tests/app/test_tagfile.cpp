@@ -169,3 +169,20 @@ TEST_F(TagFile, CreateReplacesContentAndReportsFailure) {
     EXPECT_EQ(tagFilePath(folder()), folder() + "/MIXGEN.TAG");
     EXPECT_EQ(tagFilePath(folder() + "/"), folder() + "/MIXGEN.TAG");
 }
+
+// The tag file an install ships holds what the program would write, so a program folder its
+// users cannot write shows the label without asking to retry, and the file stays as shipped.
+TEST_F(TagFile, ShippedFileNeedsNoWritableFolder) {
+    const QByteArray shipped = readFile(QStringLiteral(MIXGEN_SHIPPED_TAG));
+    EXPECT_EQ(shipped, defaultTagLabel().toUtf8());
+    writeFile(tagPath(), shipped);
+    ASSERT_TRUE(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner |
+                                                    QFile::ReadOther | QFile::ExeOther));
+    {
+        ScriptedMessages messages; // no question may be asked
+        EXPECT_EQ(loadTagLabel(folder()).toUtf8(), shipped);
+        EXPECT_TRUE(messages.shown().isEmpty());
+    }
+    EXPECT_EQ(readFile(tagPath()), shipped);
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it on this machine with apt-get, uses the installed copy
+# as an ordinary user would (version, a playlist made without a display), checks the launcher,
+# the metainfo and the icons where a desktop looks for them, then removes the package and checks
+# that nothing of it is left but the user's own settings.
+#
+#   bash scripts/package-test.sh [build folder]      (default: build-package)
+#
+# Needs root or sudo. Refuses to run while a mixgen package is installed already.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+build=${1:-build-package}
+started=$SECONDS
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+fail() {
+  echo "package test: $*" >&2
+  exit 1
+}
+installed() {
+  [[ $(dpkg-query -W -f='${Status}' mixgen 2>/dev/null || true) == "install ok installed" ]]
+}
+
+# One run at a time on a machine: the package is installed system-wide. The lock is a folder in
+# the sticky /run/lock, made by root, so nobody else can put a link in its place.
+lock=/run/lock/mixgen-package-test
+$sudo mkdir -m 0755 "$lock" 2>/dev/null || true
+[[ -d $lock && ! -L $lock && $(stat -c %u "$lock") -eq 0 ]] || fail "$lock is not root's folder"
+exec 9<"$lock"
+flock 9
+
+installed && fail "a mixgen package is installed already; remove it first (apt-get remove mixgen)"
+
+[[ -f $build/build.ninja ]] ||
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target mixgen mixgen-cmd >/dev/null
+rm -f "$build"/mixgen_*.deb
+(cd "$build" && cpack -G DEB >/dev/null) || fail "cpack could not build the package"
+debs=("$build"/mixgen_*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "cpack wrote no single mixgen_*.deb"
+deb=$(realpath "${debs[0]}")
+echo "package: $deb"
+
+work=$(mktemp -d)
+we_installed=0
+cleanup() {
+  if [[ $we_installed -eq 1 ]] && installed; then
+    $sudo apt-get remove -y -qq mixgen >/dev/null 2>&1 || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The package's declared needs: the Qt runtime found from the executables, and xdg-open.
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 xdg-utils; do
+  [[ $depends == *"$needed"* ]] || fail "the package does not depend on $needed: $depends"
+done
+
+export DEBIAN_FRONTEND=noninteractive
+we_installed=1
+$sudo apt-get install -y -qq "$deb" >/dev/null || fail "apt-get could not install $deb"
+installed || fail "the package is not installed after apt-get install"
+mapfile -t owned < <(dpkg-query -L mixgen)
+
+# Where a desktop and a user look for each file.
+for path in /usr/bin/mixgen /usr/lib/mixgen/mixgen /usr/lib/mixgen/mixgen-cmd \
+  /usr/lib/mixgen/MIXGEN.TXT /usr/lib/mixgen/MIXGEN.TAG \
+  /usr/share/applications/io.github.mixgen.Tunepicker.desktop \
+  /usr/share/metainfo/io.github.mixgen.Tunepicker.metainfo.xml \
+  /usr/share/icons/hicolor/scalable/apps/mixgen.svg \
+  /usr/share/icons/hicolor/48x48/apps/mixgen.png \
+  /usr/share/icons/hicolor/256x256/apps/mixgen.png \
+  /usr/share/man/man1/mixgen.1.gz; do
+  [[ -e $path ]] || fail "$path is missing"
+done
+[[ $(readlink -f /usr/bin/mixgen) == /usr/lib/mixgen/mixgen ]] || fail "/usr/bin/mixgen does not lead to /usr/lib/mixgen/mixgen"
+desktop-file-validate /usr/share/applications/io.github.mixgen.Tunepicker.desktop ||
+  fail "desktop-file-validate refuses the launcher"
+appstreamcli validate --no-net /usr/share/metainfo/io.github.mixgen.Tunepicker.metainfo.xml >/dev/null ||
+  fail "appstreamcli refuses the metainfo"
+grep -qx 'Exec=mixgen' /usr/share/applications/io.github.mixgen.Tunepicker.desktop ||
+  fail "the launcher's Exec line is not the bare program"
+if command -v man >/dev/null; then
+  man -l /usr/share/man/man1/mixgen.1.gz 2>&1 >/dev/null | grep . && fail "the manual page has warnings"
+fi
+
+# The installed copy, used by an ordinary user whose home and work folder are new: the program
+# folder belongs to root, so the shipped tag file must spare the user the retry question.
+user_home=$work/home
+mkdir -p "$user_home/tmp" "$work/music"
+cp -r "$source_dir/data/demo/." "$work/music/"
+as_user=()
+if [[ $(id -u) -eq 0 ]]; then
+  chown -R nobody:nogroup "$work"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+run_as_user() {
+  env -i PATH=/usr/bin:/bin HOME="$user_home" TEMP="$user_home/tmp" LANG=C.UTF-8 \
+    "${as_user[@]}" "$@"
+}
+
+version=$(run_as_user mixgen --version) || fail "mixgen --version failed"
+[[ $version == "MP3 Tunepicker v"* ]] || fail "mixgen --version printed: $version"
+echo "installed: $version"
+
+status=0
+run_as_user mixgen "/P:$work/music /O:$work/party /N:5 /Y" 2>"$work/messages" || status=$?
+cat "$work/messages" >&2
+[[ $status -eq 0 ]] || fail "the installed copy made no playlist (exit status $status)"
+songs=$(grep -vc '^#' "$work/party.M3U" || true)
+[[ $songs -eq 5 ]] || fail "the playlist holds $songs songs instead of 5"
+grep -q "Could not write to" "$work/messages" && fail "the user was asked to retry writing the tag file"
+# The search's own folders are gone; only the private runtime folder lent to Qt stays.
+kept=$(ls -A "$user_home/tmp" | grep -v '^mixgen-runtime-[0-9]*$' || true)
+[[ -z $kept ]] || fail "the work folder keeps files: $kept"
+echo "playlist: $songs songs from /usr/bin/mixgen as $(run_as_user id -un)"
+
+$sudo apt-get remove -y -qq mixgen >/dev/null || fail "apt-get remove failed"
+installed && fail "the package is still installed"
+
+# Nothing the package owned is left, and no file of the program anywhere in the system.
+for path in "${owned[@]}"; do
+  [[ $path == /usr/lib/mixgen* || ! -d $path ]] || continue
+  [[ -e $path || -L $path ]] && fail "$path is left after the removal"
+done
+left=$(find /usr /etc /opt /var/lib -xdev \( -iname '*mixgen*' -o -iname '*tunepicker*' \) \
+  -not -path '/var/lib/dpkg/*' -print 2>/dev/null || true)
+[[ -z $left ]] || fail "left after the removal: $left"
+# The user's home holds only the user's own settings.
+others=$(cd "$user_home" && find . -mindepth 1 -type f -not -path './.config/MIXGEN/*' \
+  -not -path './.local/share/MIXGEN/*' -not -path './.cache/*' -print)
+[[ -z $others ]] || fail "files in the user's home besides the settings: $others"
+
+echo "package test passed in $((SECONDS - started)) s"
