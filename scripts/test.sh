@@ -5,4 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+# The Debian package of this build, installed, used, removed and checked (about a minute).
+bash scripts/package-test.sh build
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM bash scripts/run.sh --no-build
