@@ -24,13 +24,12 @@ QStringList songs(qsizetype count) {
 
 // pickAndWrite into memory, the found list copied afresh outside the timing.
 void BM_PickAndWrite(benchmark::State& state) {
-    const QStringList all = songs(state.range(0));
+    const FoundSongs all(songs(state.range(0)));
     const int requested = int(state.range(1));
     ClockSeededRandom random(1);
     for (auto _ : state) {
         state.PauseTiming();
-        QStringList found = all;
-        found.detach();
+        FoundSongs found = all;
         QStringList picked;
         QBuffer sink;
         sink.open(QIODevice::WriteOnly);

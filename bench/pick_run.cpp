@@ -24,8 +24,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
-    QStringList found;
-    decodeSongList(list.readAll(), found);
+    FoundSongs found;
+    const QByteArray bytes = list.readAll();
+    SongListDecoder(found).decodeLines(bytes.constData(), bytes.size(), true);
     const qsizetype total = found.size();
     const int requested = requestedSongCount(QString::fromLocal8Bit(argv[2]));
 

@@ -8,7 +8,6 @@
 
 #include <QBuffer>
 #include <QStringBuilder>
-#include <QStringEncoder>
 
 #include <cmath>
 
@@ -39,60 +38,54 @@ qsizetype indexFor(double r, qsizetype count) {
     return qsizetype(scaled);
 }
 
-// Closes the gaps the pick left, keeping the order of the songs that stay.
-void dropTaken(QStringList& found, const RemainingPositions& positions) {
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < found.size(); ++i) {
-        if (positions.isTaken(i))
-            continue;
-        if (kept != i)
-            found[kept] = std::move(found[i]);
-        ++kept;
-    }
-    found.resize(kept);
-}
-
-PickResult pickInto(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
+PickResult pickInto(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
                     const QString& outputPath, RandomSource& random) {
     PickResult result;
     if (requested <= 0 || found.isEmpty())
         return result;
     RemainingPositions positions(found.size());
     picked.reserve(picked.size() + std::min<qsizetype>(requested, found.size()));
-    QStringEncoder toUtf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QByteArray line; // one buffer for every line: no allocation per song
     for (int counter = 1; positions.remaining() > 0 && counter <= requested; ++counter) {
         // A fresh seed before every single pick; the generator mixes it into its state.
         random.reseed(random.timeOfDay() * 3.141592);
         const qsizetype position =
             positions.positionAt(indexFor(random.next(), positions.remaining()));
-        const QString& song = found.at(position);
-        line.resize(toUtf8.requiredSpace(song.size()) + 2);
-        char* end = toUtf8.appendToBuffer(line.data(), song);
-        *end++ = '\r';
-        *end++ = '\n';
-        const qsizetype length = end - line.constData();
-        if (sink.write(line.constData(), length) != length) {
+        // The found songs are kept in UTF-8 already: the line is the song as it stands.
+        const QByteArrayView song = found.utf8(position);
+        line.clear();
+        line.append(song);
+        line.append("\r\n", 2);
+        if (sink.write(line) != line.size()) {
             reportWriteFailure(outputPath);
             result.writeFailed = true;
             break;
         }
-        picked.append(sequenceNumber(counter) % QLatin1Char(' ') % song);
+        picked.append(sequenceNumber(counter) % QLatin1Char(' ') % QString::fromUtf8(song));
         positions.take(position);
         ++result.picked;
     }
-    dropTaken(found, positions);
+    // The songs that stay close up, in their order.
+    found.keepOnly([&positions](qsizetype i) { return !positions.isTaken(i); });
     return result;
 }
 
 } // namespace
 
-int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random) {
     return pickInto(found, picked, requested, sink, outputPath, random).picked;
 }
 
-int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
+                 const QString& outputPath, RandomSource& random) {
+    FoundSongs songs(found);
+    const int count = pickAndWrite(songs, picked, requested, sink, outputPath, random);
+    found = songs.toStringList();
+    return count;
+}
+
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed) {
     // The playlist replaces the old file whole once it is complete, so a full disk or a
     // second request writing the same file never leaves a broken playlist behind.
@@ -111,6 +104,14 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, const Q
         reportWriteFailure(outputPath, file.why());
     if (writeFailed)
         *writeFailed = !written;
+    return count;
+}
+
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random, bool* writeFailed) {
+    FoundSongs songs(found);
+    const int count = pickAndWrite(songs, picked, requested, outputPath, random, writeFailed);
+    found = songs.toStringList();
     return count;
 }
 

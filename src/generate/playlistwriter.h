@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generate/foundsongs.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,11 +30,17 @@ bool normalFileExists(const QString& path, bool* cannotTell = nullptr);
 // which replaces the file at outputPath whole (an empty playlist too) or not at all. When the
 // file cannot be made, nothing is picked; a failure shows its message with the reason.
 // Returns the number of songs picked; *writeFailed tells whether the failure message came.
-int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed = nullptr);
 
 // The same into an open device (a file, or a buffer in memory). outputPath only names the
 // playlist in the failure message.
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
+                 const QString& outputPath, RandomSource& random);
+
+// Both from and back into a plain list (tests, tools).
+int pickAndWrite(QStringList& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random, bool* writeFailed = nullptr);
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random);
 

@@ -5,13 +5,16 @@
 
 #include <QFile>
 
-#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
 namespace mixgen {
 
 namespace {
+
+// Read at a time from the growing list.
+constexpr qint64 kChunk = 1 << 20;
 
 bool hasByteAbove127(const char* data, qsizetype length) {
     qsizetype i = 0;
@@ -27,18 +30,24 @@ bool hasByteAbove127(const char* data, qsizetype length) {
     return false;
 }
 
-QString decodeLine(const char* data, qsizetype length) {
-    // Most names are plain ASCII: one conversion, no table.
-    QString line = QString::fromLatin1(data, length);
-    if (!hasByteAbove127(data, length))
-        return line;
-    const QByteArray lineAsRead(data, length);
-    for (qsizetype i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte > 127)
-            line[i] = OemToAnsiChar(byte, lineAsRead);
-    }
-    return line;
+// Each byte above 127 as the UTF-8 of its character from the table; 0 where the table has
+// none. Every character of the table lies in Latin-1, so two bytes each.
+struct Utf8Pair {
+    char lead = 0;
+    char trail = 0;
+};
+const std::array<Utf8Pair, 256>& translationTable() {
+    static const std::array<Utf8Pair, 256> table = [] {
+        std::array<Utf8Pair, 256> pairs{};
+        for (int byte = 128; byte < 256; ++byte) {
+            const QChar c = oemToAnsi(static_cast<unsigned char>(byte));
+            if (!c.isNull())
+                pairs[std::size_t(byte)] = {char(0xC0 | (c.unicode() >> 6)),
+                                            char(0x80 | (c.unicode() & 0x3F))};
+        }
+        return pairs;
+    }();
+    return table;
 }
 
 } // namespace
@@ -55,40 +64,102 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead) {
     return QLatin1Char('_');
 }
 
-void decodeSongList(const QByteArray& bytes, QStringList& songs) {
-    const char* const data = bytes.constData();
-    const qsizetype size = bytes.size();
-    songs.reserve(songs.size() + std::count(data, data + size, '\n') + 1);
+void SongListDecoder::decodeLine(const char* data, qsizetype length) {
+    // Most names are plain ASCII, which is UTF-8 as it stands.
+    if (!hasByteAbove127(data, length)) {
+        m_songs.append(QByteArrayView(data, length));
+        return;
+    }
+    const std::array<Utf8Pair, 256>& table = translationTable();
+    m_line.clear();
+    for (qsizetype i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (byte < 128) {
+            m_line.append(char(byte));
+        } else if (table[byte].lead != 0) {
+            m_line.append(table[byte].lead);
+            m_line.append(table[byte].trail);
+        } else {
+            // Warned about once the list is read, in list order, one warning a character.
+            m_unsupported.push_back({byte, QByteArray(data, length)});
+            m_line.append('_');
+        }
+    }
+    m_songs.append(m_line);
+}
+
+qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool atEnd) {
     qsizetype start = 0;
     while (start < size) {
         const auto* lineEnd =
             static_cast<const char*>(std::memchr(data + start, '\n', std::size_t(size - start)));
+        if (!lineEnd && !atEnd)
+            break; // the rest of this line has not arrived yet
         const qsizetype end = lineEnd ? lineEnd - data : size;
         qsizetype length = end - start;
         if (length > 0 && data[end - 1] == '\r')
             --length;
-        songs.append(decodeLine(data + start, length));
+        decodeLine(data + start, length);
         start = end + 1;
     }
+    return std::min(start, size);
 }
 
-qint64 ListedSongCounter::poll() {
+void SongListDecoder::warnAboutUnsupportedCharacters() {
+    for (const Unsupported& character : m_unsupported)
+        OemToAnsiChar(character.byte, character.lineAsRead);
+    m_unsupported.clear();
+}
+
+void decodeSongList(const QByteArray& bytes, QStringList& songs) {
+    FoundSongs found;
+    SongListDecoder decoder(found);
+    decoder.decodeLines(bytes.constData(), bytes.size(), true);
+    decoder.warnAboutUnsupportedCharacters();
+    songs.append(found.toStringList());
+}
+
+qint64 SongListReader::poll() {
+    readNew(false);
+    return m_songs.size();
+}
+
+SongListReader::End SongListReader::finish() {
+    if (!QFile::exists(m_path))
+        return End::Missing;
+    if (!readNew(true))
+        return End::Failed;
+    // A last line without its end counts too.
+    m_decoder.decodeLines(m_tail.constData(), m_tail.size(), true);
+    m_tail.clear();
+    return End::Read;
+}
+
+bool SongListReader::readNew(bool mustRead) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return m_lineEnds;
+        return !mustRead;
     if (file.size() < m_readUpTo) { // the list was started afresh
         m_readUpTo = 0;
-        m_lineEnds = 0;
+        m_tail.clear();
+        m_songs.clear();
+        m_decoder.forgetUnsupported();
     }
     if (!file.seek(m_readUpTo))
-        return m_lineEnds;
-    char buffer[64 * 1024];
-    qint64 got = 0;
-    while ((got = file.read(buffer, sizeof buffer)) > 0) {
-        m_lineEnds += std::count(buffer, buffer + got, '\n');
+        return false;
+    for (;;) {
+        const qsizetype kept = m_tail.size();
+        m_tail.resize(kept + kChunk);
+        const qint64 got = file.read(m_tail.data() + kept, kChunk);
+        m_tail.resize(kept + qMax<qint64>(got, 0));
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
         m_readUpTo += got;
+        const qsizetype used = m_decoder.decodeLines(m_tail.constData(), m_tail.size(), false);
+        m_tail.remove(0, used);
     }
-    return m_lineEnds;
 }
 
 } // namespace mixgen

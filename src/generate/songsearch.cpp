@@ -47,28 +47,42 @@ QString interpreterFailure(const StartResult& run, const QString& errorPath) {
 
 } // namespace
 
-SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found) {
-    QFile list(listPath);
-    // No list at all: the interpreter never started. The finish step reports the empty
-    // result; the batch file stays for a look at what went wrong.
-    if (!list.exists())
+SearchStatus finishSongList(SongListReader& reader, const QString& batchPath,
+                            const QString& listPath) {
+    switch (reader.finish()) {
+    case SongListReader::End::Missing:
+        // No list at all: the interpreter never started. The finish step reports the empty
+        // result.
         return SearchStatus::Failed;
-    QByteArray bytes;
-    if (list.open(QIODevice::ReadOnly))
-        bytes = list.readAll();
-    if (!list.isOpen() || list.error() != QFileDevice::NoError) {
-        list.close();
+    case SongListReader::End::Failed:
         MsgBox(kReadError, MsgButtons::Ok, MsgIcon::Exclamation);
         return SearchStatus::Failed;
+    case SongListReader::End::Read:
+        break;
     }
-    list.close();
-    decodeSongList(bytes, found);
+    reader.warnAboutUnsupportedCharacters();
     QFile::remove(batchPath);
     QFile::remove(listPath);
     return SearchStatus::Listed;
 }
 
+SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found) {
+    FoundSongs songs;
+    SongListReader reader(listPath, songs);
+    const SearchStatus status = finishSongList(reader, batchPath, listPath);
+    found.append(songs.toStringList());
+    return status;
+}
+
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
+                           const std::function<void(qint64 foundSoFar)>& progress) {
+    FoundSongs songs;
+    const SearchStatus status = runSongSearch(pathList, songs, progress);
+    found = songs.toStringList();
+    return status;
+}
+
+SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
                            const std::function<void(qint64 foundSoFar)>& progress) {
     found.clear();
 
@@ -110,19 +124,26 @@ SearchStatus runSongSearch(const QString& pathList, QStringList& found,
         searchBatchBytes(split.paths, enabledExtensions(SettingsStore()), listPath);
     SearchStatus status = SearchStatus::Failed;
     if (writeBatchFile(batchPath, batch)) {
-        ListedSongCounter counter(listPath);
-        std::function<void()> whileWaiting;
-        if (progress)
-            whileWaiting = [&] { progress(counter.poll()); };
+        // The list is decoded while the interpreter writes it (on another core), so little
+        // is left to do when it ends.
+        SongListReader reader(listPath, found);
+        const auto whileWaiting = [&] {
+            const qint64 soFar = reader.poll();
+            if (progress)
+                progress(soFar);
+        };
         // The echo boxes were meant for a console window; there is none to show them.
         const StartResult ran = RunAndWait({batchPath}, whileWaiting, {true, errorPath});
         if (ran.started && ran.exitCode != 0) {
             // A list the interpreter could not write whole is never taken for all the songs.
+            found.clear();
             MsgBox(kReadError + interpreterFailure(ran, errorPath), MsgButtons::Ok,
                    MsgIcon::Exclamation);
         } else {
-            status = readSongList(batchPath, listPath, found);
+            status = finishSongList(reader, batchPath, listPath);
         }
+        if (status != SearchStatus::Listed)
+            found.clear(); // what was decoded of a list that failed is no result
     }
     removeRunFolder(run);
     return status;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "generate/foundsongs.h"
+
 #include <QByteArray>
 #include <QChar>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace mixgen {
 
@@ -17,10 +20,13 @@ enum class SearchStatus {
             // missing because the interpreter did not start): straight to the finish step
 };
 
-// The song search: splits the path list, writes and runs the batch file in the work folder,
-// reads the translated list into found (cleared first) and removes the work files. Speaks
-// through the message seam. progress, when given, is called while the interpreter runs with
-// the number of songs listed so far.
+// The song search: splits the path list, writes and runs the batch file in a new private
+// folder inside the work folder, decodes the list into found (cleared first) while the
+// interpreter writes it, and removes the folder. Speaks through the message seam. progress,
+// when given, is called while the interpreter runs with the number of songs listed so far.
+SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
+                           const std::function<void(qint64 foundSoFar)>& progress = {});
+// The same into a plain list (tests, tools).
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
                            const std::function<void(qint64 foundSoFar)>& progress = {});
 
@@ -52,33 +58,69 @@ QByteArray searchBatchBytes(const QStringList& paths, const QStringList& extensi
 // code page 437) in capital letters.
 QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
 
-// The songs of a list file's bytes: one per line (CR LF, or a lone LF, ends a line; a last
-// line without an end counts too), each byte above 127 through OemToAnsiChar. Appends to
-// songs.
-void decodeSongList(const QByteArray& bytes, QStringList& songs);
-
 // The message for folders that cannot be searched because their names hold a line break.
 QString unsearchableFoldersText(const QStringList& folders);
 
-// The last steps of the search, once the interpreter has ended: reads the list file in one go
-// into found. A missing list (the interpreter never started) is Failed without a message and
-// leaves the batch file; a list that cannot be read shows the read-error message and leaves
-// both files; a list read whole is Listed and both files are deleted.
-SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found);
-
-// Counts the songs an interpreter has listed so far by reading only what was added to the
-// list file since the previous call.
-class ListedSongCounter {
+// Decodes list-file lines into songs: CR LF, or a lone LF, ends a line; each byte above 127
+// goes through the table, and one that the table lacks becomes "_" with a warning (shown by
+// warnAboutUnsupportedCharacters, once the list is read, as OemToAnsiChar shows it).
+class SongListDecoder {
 public:
-    explicit ListedSongCounter(QString listFilePath) : m_path(std::move(listFilePath)) {}
+    explicit SongListDecoder(FoundSongs& songs) : m_songs(songs) {}
 
-    // Reads what is new in the list file and returns the number of line ends seen in all.
-    qint64 poll();
+    // Decodes every complete line of data (and, atEnd, a last line without its end too).
+    // Returns how many bytes were used; the rest waits for more.
+    qsizetype decodeLines(const char* data, qsizetype size, bool atEnd);
+    void warnAboutUnsupportedCharacters();
+    void forgetUnsupported() { m_unsupported.clear(); }
 
 private:
-    QString m_path;
-    qint64 m_readUpTo = 0;
-    qint64 m_lineEnds = 0;
+    struct Unsupported {
+        unsigned char byte;
+        QByteArray lineAsRead;
+    };
+    void decodeLine(const char* data, qsizetype length);
+
+    FoundSongs& m_songs;
+    QByteArray m_line; // scratch: one translated line
+    std::vector<Unsupported> m_unsupported;
 };
+
+// The songs of a list file's bytes, appended to songs, warnings shown.
+void decodeSongList(const QByteArray& bytes, QStringList& songs);
+
+// Reads the list file while the interpreter writes it, decoding every line that is complete,
+// so that little is left to do when it ends.
+class SongListReader {
+public:
+    SongListReader(QString listFilePath, FoundSongs& songs)
+        : m_path(std::move(listFilePath)), m_songs(songs), m_decoder(songs) {}
+
+    // Decodes what is new in the list file; returns the number of songs so far.
+    qint64 poll();
+
+    enum class End { Read, Missing, Failed };
+    // Reads the rest once the interpreter has ended.
+    End finish();
+    void warnAboutUnsupportedCharacters() { m_decoder.warnAboutUnsupportedCharacters(); }
+
+private:
+    bool readNew(bool mustRead);
+
+    QString m_path;
+    FoundSongs& m_songs;
+    SongListDecoder m_decoder;
+    qint64 m_readUpTo = 0;
+    QByteArray m_tail; // read but not yet decoded: the start of a line still being written
+};
+
+// The last steps of the search, once the interpreter has ended: reads the rest of the list.
+// A missing list (the interpreter never started) is Failed without a message; a list that
+// cannot be read shows the read-error message and leaves both files; a list read whole shows
+// its warnings, is Listed and both files are deleted.
+SearchStatus finishSongList(SongListReader& reader, const QString& batchPath,
+                            const QString& listPath);
+// The same for a list read in one go, into a plain list (tests, tools).
+SearchStatus readSongList(const QString& batchPath, const QString& listPath, QStringList& found);
 
 } // namespace mixgen

@@ -11,6 +11,7 @@
 #include "platform/display.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
+#include "windows/foundsongsmodel.h"
 #include "windows/frmmain.h"
 #include "windows/frmoptions.h"
 #include "windows/launcher.h"
@@ -60,7 +61,7 @@ QPushButton* makeRunButton(QWidget* parent, const QString& caption, const QStrin
     return button;
 }
 
-QListView* makeList(QWidget* parent, QStringListModel* model, const QRect& place) {
+QListView* makeList(QWidget* parent, QAbstractItemModel* model, const QRect& place) {
     auto* list = new QListView(parent);
     list->setModel(model);
     list->setGeometry(place);
@@ -129,7 +130,7 @@ void frmPlaylist::initButtons() {
 
 void frmPlaylist::initLists() {
     m_finalModel = new QStringListModel(this);
-    m_initModel = new QStringListModel(this);
+    m_initModel = new FoundSongsModel(m_found, this);
 
     lstFinal = makeList(this, m_finalModel, twipsRect(120, 720, 10215, 2940));
     lstFinal->setFont(terminalFont(9));
@@ -152,7 +153,7 @@ QStringList frmPlaylist::pickedSongs() const {
 }
 
 QStringList frmPlaylist::foundSongs() const {
-    return m_initModel->stringList();
+    return m_found.toStringList();
 }
 
 QString frmPlaylist::playlistPath() const {
@@ -216,7 +217,8 @@ void frmPlaylist::Form_Activate() {
 
 void frmPlaylist::prepareForRun() {
     m_writeFailed = false;
-    m_initModel->setStringList({});
+    m_found.clear();
+    m_initModel->storeChanged();
     m_finalModel->setStringList({});
 
     for (QPushButton* button : {cmdClose, cmdOpen, cmdRedo, cmdEnqueue}) {
@@ -258,9 +260,10 @@ void frmPlaylist::runSteps() {
     }
 
     setBusy(true);
-    QStringList found;
-    const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), found,
+    // The hidden list shows the store once the search has filled it.
+    const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), m_found,
                                               [this](qint64 count) { showFoundSoFar(count); });
+    m_initModel->storeChanged();
     endTerminalProgress();
     if (m_exitAfterRun) {
         setBusy(false);
@@ -280,17 +283,15 @@ void frmPlaylist::runSteps() {
         finishRun();
         return;
     }
-    m_initModel->setStringList(found);
-
     lblRead->hide();
     lblWait->show();
     repaint();
 
     QStringList picked;
     ClockSeededRandom random;
-    const int written = pickAndWrite(found, picked, requestedSongCount(m_main.txtNumber->text()),
+    const int written = pickAndWrite(m_found, picked, requestedSongCount(m_main.txtNumber->text()),
                                      output, random, &m_writeFailed);
-    m_initModel->setStringList(found);
+    m_initModel->storeChanged();
     m_finalModel->setStringList(picked);
     if (m_main.isCommandLineRequest())
         setExitStatus(written > 0 && !m_writeFailed ? 0 : 1);

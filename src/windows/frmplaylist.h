@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generate/foundsongs.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -11,6 +13,7 @@ class QStringListModel;
 
 namespace mixgen {
 
+class FoundSongsModel;
 class frmMain;
 
 // The playlist window: showing it runs a whole generation (the overwrite question, the song
@@ -94,7 +97,8 @@ private:
 
     frmMain& m_main;
     QStringListModel* m_finalModel = nullptr;
-    QStringListModel* m_initModel = nullptr;
+    FoundSongs m_found; // what the search found and the pick left over
+    FoundSongsModel* m_initModel = nullptr;
     QString m_tag;
     bool m_running = false;
     bool m_runQueued = false;

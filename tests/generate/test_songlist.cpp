@@ -85,21 +85,30 @@ TEST(SongList, OneWarningPerUnsupportedCharacter) {
             << box.text.toStdString();
 }
 
-// Catches a wrong count over lines that arrive in pieces, a list read again from the start on
-// every call, and a new list file not noticed.
-TEST(ListedSongCounter, CountsLineEndsAsTheListGrows) {
+// Catches lines that arrive in pieces decoded early (a name cut at a read boundary), a list
+// read again from the start on every poll, a new list file not noticed, a last line without
+// its end lost, and warnings shown while the list still grows instead of once it is read.
+TEST(SongListReader, DecodesTheListAsItGrows) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString list = dir.filePath("mixgen.lst");
-    ListedSongCounter counter(list);
-    EXPECT_EQ(counter.poll(), 0);
+    FoundSongs songs;
+    SongListReader reader(list, songs);
+    EXPECT_EQ(reader.poll(), 0);
     append(list, "/m/a.mp3\r\n/m/b");
-    EXPECT_EQ(counter.poll(), 1);
-    append(list, ".mp3\r\n/m/c.mp3\r\n");
-    EXPECT_EQ(counter.poll(), 3);
-    EXPECT_EQ(counter.poll(), 3);
-    test::writeFile(list, "/n/1.mp3\r\n");
-    EXPECT_EQ(counter.poll(), 1);
+    EXPECT_EQ(reader.poll(), 1);
+    append(list, "\x82.mp3\r\n/m/\xa6.mp3\r\n");
+    ScriptedMessages messages;
+    EXPECT_EQ(reader.poll(), 3);
+    EXPECT_EQ(reader.poll(), 3);
+    EXPECT_EQ(songs.toStringList(), (QStringList{"/m/a.mp3", QStringLiteral("/m/b\u00e9.mp3"),
+                                                 "/m/_.mp3"}));
+    test::writeFile(list, "/n/1.mp3\r\n/n/2.mp3");
+    EXPECT_EQ(reader.poll(), 1);
+    EXPECT_EQ(reader.finish(), SongListReader::End::Read);
+    EXPECT_EQ(songs.toStringList(), (QStringList{"/n/1.mp3", "/n/2.mp3"}));
+    reader.warnAboutUnsupportedCharacters();
+    EXPECT_TRUE(messages.shown().isEmpty()) << "a warning of a list that was started afresh";
 }
 
 // Catches a song list capped at a 16-bit count or an entry lost at a read boundary.
