@@ -46,6 +46,8 @@ int runProgram(int argc, char** argv) {
 
     const bool withoutDisplay = prepareDisplayPlatform();
     QApplication application(argc, argv);
+    // The installed launcher's name: the desktop groups the program's windows under it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.mixgen.Tunepicker"));
     // The program ends through ExitProgram only, never because its last window was hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
