@@ -6,9 +6,10 @@ set(CPACK_PACKAGE_VENDOR "MP3 Tunepicker")
 set(CPACK_PACKAGE_CONTACT "MP3 Tunepicker developers <mixgen@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random playlists of music files")
 set(CPACK_PACKAGE_DESCRIPTION
-    "MP3 Tunepicker finds every song file below the folders it is given, draws the requested
-number of songs at random and without repeats, and writes them as an M3U playlist. It works
-from its window, from the command line without a display, and from the folder context menu of
+    "MP3 Tunepicker finds every song file below the folders it is given,
+draws the requested number of songs at random and without repeats, and
+writes them as an M3U playlist. It works from its window, from the
+command line without a display, and from the folder context menu of
 Dolphin and Nautilus.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -18,6 +19,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Debian keeps manual pages compressed; the plain install keeps mixgen.1 as it is.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/MixgenPackageManPage.cmake)
+# Debian keeps manual pages and changelogs compressed; the plain install keeps them as they are.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/MixgenPackageCompress.cmake)
 include(CPack)

@@ -83,6 +83,13 @@ appstreamcli validate --no-net /usr/share/metainfo/io.github.mixgen.Tunepicker.m
   fail "appstreamcli refuses the metainfo"
 grep -qx 'Exec=mixgen' /usr/share/applications/io.github.mixgen.Tunepicker.desktop ||
   fail "the launcher's Exec line is not the bare program"
+# The texts that name the version name this one.
+version=$(dpkg-deb -f "$deb" Version)
+grep -q "<release version=\"$version\"" /usr/share/metainfo/io.github.mixgen.Tunepicker.metainfo.xml ||
+  fail "the metainfo has no release $version"
+zcat /usr/share/man/man1/mixgen.1.gz | head -1 | grep -qF "MP3 Tunepicker $version" ||
+  fail "the manual page is not that of version $version"
+[[ -f /usr/share/doc/mixgen/copyright ]] || fail "the package has no copyright file"
 if command -v man >/dev/null; then
   man -l /usr/share/man/man1/mixgen.1.gz 2>&1 >/dev/null | grep . && fail "the manual page has warnings"
 fi
@@ -102,9 +109,9 @@ run_as_user() {
     "${as_user[@]}" "$@"
 }
 
-version=$(run_as_user mixgen --version) || fail "mixgen --version failed"
-[[ $version == "MP3 Tunepicker v"* ]] || fail "mixgen --version printed: $version"
-echo "installed: $version"
+printed=$(run_as_user mixgen --version) || fail "mixgen --version failed"
+[[ $printed == "MP3 Tunepicker v$version" ]] || fail "mixgen --version printed: $printed"
+echo "installed: $printed"
 
 status=0
 run_as_user mixgen "/P:$work/music /O:$work/party /N:5 /Y" 2>"$work/messages" || status=$?
