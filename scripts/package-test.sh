@@ -26,7 +26,7 @@ installed() {
 # One run at a time on a machine: the package is installed system-wide. The lock is a folder in
 # the sticky /run/lock, made by root, so nobody else can put a link in its place.
 lock=/run/lock/mixgen-package-test
-$sudo mkdir -m 0755 "$lock" 2>/dev/null || true
+$sudo mkdir -p -m 0755 "$lock" 2>/dev/null || true
 [[ -d $lock && ! -L $lock && $(stat -c %u "$lock") -eq 0 ]] || fail "$lock is not root's folder"
 exec 9<"$lock"
 flock 9
