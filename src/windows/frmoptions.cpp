@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
@@ -319,6 +320,14 @@ void frmOptions::showEvent(QShowEvent* event) {
 }
 
 bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && watched->isWidgetType() &&
+        isAncestorOf(static_cast<QWidget*>(watched)))
+        m_lastFocus = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            passOverUnselectedOption(watched, reason);
+    }
     if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
         auto* window = static_cast<QWidget*>(watched);
         if (window == this) {
@@ -334,6 +343,29 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmOptions::passOverUnselectedOption(QObject* watched, Qt::FocusReason reason) {
+    for (const std::array<QRadioButton*, 2>& group : {optOpen, optAction}) {
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            QRadioButton* selected = group[1 - i];
+            if (watched != group[i] || group[i]->isChecked() || !selected->isChecked())
+                continue;
+            // Coming from the selected button the Tab key leaves the group; coming from
+            // elsewhere it stops at the selected button.
+            const bool leaving = m_lastFocus == selected;
+            QMetaObject::invokeMethod(
+                this,
+                [this, selected, reason, leaving] {
+                    if (leaving)
+                        focusNextPrevChild(reason == Qt::TabFocusReason);
+                    else
+                        selected->setFocus(reason);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+    }
 }
 
 void frmOptions::enableAfterGenerating() {

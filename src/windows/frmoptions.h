@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -115,11 +116,14 @@ private:
     // The two enabling rules.
     void enableAfterGenerating();
     void enablePlayerControls();
+    // An option group is one stop of the Tab key, at its selected button.
+    void passOverUnselectedOption(QObject* watched, Qt::FocusReason reason);
     // Stops Apply on the player checks with the message given.
     void refusePlayer(const QString& message);
     void setBusy(bool busy);
 
     bool m_busy = false;
+    QPointer<QWidget> m_lastFocus;
     // The program's own windows: another one became active since this one was, so the next
     // activation of this one reloads it.
     bool m_leftForAnotherWindow = true;

@@ -12,6 +12,7 @@
 #include "windows/frmplaylist.h"
 #include "windowstestkit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -247,6 +249,25 @@ TEST_F(FrmOptionsTest, MainWindowAndEnqueueQuestionOpenTheWindow) {
     EXPECT_EQ(test::waitForRecording(dir.path() + "/enqueued"),
               (QStringList{"-e", dir.path() + "/a list.M3U"}));
     playlist.hide();
+}
+
+// The Tab key stops once at an option group, at its selected button, both ways.
+TEST_F(FrmOptionsTest, TabStopsAtTheSelectedOptionOnly) {
+    options.show();
+    options.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&options));
+    options.optOpen[1]->setChecked(true);
+    options.chkInternalDlg->setFocus(Qt::TabFocusReason);
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QTest::qWait(20);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(press(Qt::Key_Tab), options.optOpen[1]);
+    EXPECT_EQ(press(Qt::Key_Tab), options.txtWinamp);
+    EXPECT_EQ(press(Qt::Key_Tab, Qt::ShiftModifier), options.optOpen[1]);
+    EXPECT_EQ(press(Qt::Key_Tab, Qt::ShiftModifier), options.chkInternalDlg);
+    options.hide();
 }
 
 // A file manager's script run on two folders (one named like a command) starts the real
