@@ -22,12 +22,8 @@ if ! command -v bfs > /dev/null || ! command -v fdfind > /dev/null; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq bfs fd-find > /dev/null
 fi
 
-work="$(mktemp -d /tmp/mixgen-bench-peers-XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/temp" "$work/config/MIXGEN"
-{ echo "[Settings]"; for i in $(seq 0 12); do echo "Ext$i=1"; done; } > "$work/config/MIXGEN/MIXGEN.ini"
-export TEMP="$work/temp" XDG_CONFIG_HOME="$work/config"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+source "$here/bench/benchenv.sh"
+bench_env bench-peers all-songs
 
 # The 13 song patterns as one expression: "MP?" is "mp" and one more character, "ITZ " is itz.
 regex='.*\.(mp.|wma|wav|mod|stm|s3m|it|xm|mdz|stz|s3z|itz|xmz)$'

@@ -16,11 +16,8 @@ runs="${MIXGEN_BENCH_RUNS:-5}"
 [[ -x "$program" ]] || { echo "no program at $program" >&2; exit 2; }
 [[ -d "$tree" ]] || { echo "no tree at $tree: run bench/bench_walk.sh first" >&2; exit 2; }
 
-work="$(mktemp -d /tmp/mixgen-bench-request-XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/temp" "$work/config"
-export TEMP="$work/temp" XDG_CONFIG_HOME="$work/config"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+source "$here/bench/benchenv.sh"
+bench_env bench-request
 
 best_of() {
     "$@" > /dev/null 2>&1

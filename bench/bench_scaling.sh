@@ -33,12 +33,8 @@ PY
     touch "$root.complete"
 }
 
-work="$(mktemp -d /tmp/mixgen-bench-scaling-XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/temp" "$work/config/MIXGEN"
-{ echo "[Settings]"; for i in $(seq 0 12); do echo "Ext$i=1"; done; } > "$work/config/MIXGEN/MIXGEN.ini"
-export TEMP="$work/temp" XDG_CONFIG_HOME="$work/config"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+source "$here/bench/benchenv.sh"
+bench_env bench-scaling all-songs
 
 printf '%9s %9s %9s %9s %14s\n' files songs seconds "peak MiB" "bytes/song"
 for files in 50000 200000 1000000; do

@@ -18,11 +18,10 @@ trials="${TRIALS:-20}"
 songs="${SONGS:-200}"
 [[ -x "$program" ]] || { echo "no program at $program (build it, or pass its path)" >&2; exit 2; }
 
-top="$(mktemp -d /tmp/mixgen-stress-XXXXXX)"
-trap 'rm -rf "$top"' EXIT
-mkdir -p "$top/work" "$top/config" "$top/lists"
-export TEMP="$top/work" XDG_CONFIG_HOME="$top/config" XDG_DATA_HOME="$top/config"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+source "$here/bench/benchenv.sh"
+bench_env stress
+top="$work"
+mkdir -p "$top/lists"
 
 max=0
 for n in $counts; do ((n > max)) && max=$n; done
@@ -70,7 +69,7 @@ for n in $counts; do
         done
         ((whole)) || mixed=$((mixed + 1))
     done
-    leftovers=$(find "$top/work" -mindepth 1 -name 'mixgen-??????' | wc -l)
+    leftovers=$(find "$TEMP" -mindepth 1 -name 'mixgen-??????' | wc -l)
     printf '%2d at once x %d trials: %d runs, failed %d, wrong %d, mixed %d, work folders left %d\n' \
         "$n" "$trials" $((2 * n * trials)) "$failed" "$wrong" "$mixed" "$leftovers"
 done

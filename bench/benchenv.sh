@@ -1,0 +1,14 @@
+# Sourced by the benchmark scripts. bench_env NAME [all-songs]: a private folder in $work
+# (removed on exit) holding the work folder and the settings the program is run with, without
+# a display; with all-songs, every song pattern is switched on, as a full library wants.
+bench_env() {
+    work="$(mktemp -d "/tmp/mixgen-$1-XXXXXX")"
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/temp" "$work/config/MIXGEN"
+    if [[ "${2:-}" == all-songs ]]; then
+        { echo "[Settings]"; for i in $(seq 0 12); do echo "Ext$i=1"; done; } \
+            > "$work/config/MIXGEN/MIXGEN.ini"
+    fi
+    export TEMP="$work/temp" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/config"
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+}
