@@ -15,7 +15,7 @@ namespace {
 
 // The top levels are cut until there are this many subtrees per thread, or this deep.
 constexpr std::size_t kSubtreesPerThread = 8;
-constexpr int kMostLevelsCut = 2;
+constexpr int kMostLevelsCut = 4;
 // Threads walk at most this many subtrees per thread ahead of the one being written, so
 // memory stays bounded by a few subtrees' lists.
 constexpr std::size_t kAheadPerThread = 4;
@@ -33,7 +33,8 @@ struct ParallelWalk::Piece {
     Kind kind = Kind::Files;
     std::string openPath;
     std::string pathCp437;
-    int parent = -1;                 // the Files piece of the folder it lies in
+    int filesId = -1;                // a Files piece's number, in the order they were made
+    int parent = -1;                 // the number of the Files piece of the folder it lies in
     std::vector<FolderId> ancestors; // the folders entered above it
     FolderId id{};                   // a Files piece's folder, when opened
     bool opened = false;
@@ -66,6 +67,7 @@ std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
                             const std::vector<const NamePattern*>& patterns) {
     std::vector<Piece> pieces(1);
+    int filesMade = 0;
     pieces[0].kind = Piece::Kind::Subtree;
     pieces[0].openPath = folder.empty() ? "." : folder;
     appendAsCp437(pieces[0].pathCp437, folder);
@@ -86,6 +88,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             Piece files;
             files.openPath = piece.openPath;
             files.pathCp437 = piece.pathCp437;
+            files.filesId = filesMade++;
             files.parent = piece.parent;
             files.ancestors = piece.ancestors;
             files.makeLists(patterns.size());
@@ -95,7 +98,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             files.id = listed.id;
             if (!listed.opened && level == 0)
                 return {}; // the folder itself cannot be read
-            const int filesIndex = int(cut.size());
+            const int filesId = files.filesId;
             cut.push_back(std::move(files));
             for (const std::string& name : listed.subfolders) {
                 Piece subtree;
@@ -104,7 +107,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
                 subtree.pathCp437 = piece.pathCp437;
                 appendAsCp437(subtree.pathCp437, name);
                 subtree.pathCp437.push_back('/');
-                subtree.parent = filesIndex;
+                subtree.parent = filesId;
                 subtree.ancestors = piece.ancestors;
                 subtree.ancestors.push_back(listed.id);
                 cut.push_back(std::move(subtree));
@@ -161,19 +164,23 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
 
     // Everything entered so far, in walk order: what a single walk would have visited.
     FolderSet visited;
+    // By Files piece number: that folder was not walked here (entered already, or unreadable),
+    // so nothing below it is either.
     std::vector<bool> skipped(pieces.size(), false);
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        Piece& piece = pieces[i];
+    for (Piece& piece : pieces) {
         if (piece.kind == Piece::Kind::Subtree) {
             std::unique_lock lock(mutex);
             changed.wait(lock, [&] { return piece.walked; });
         }
-        if (piece.parent >= 0 && skipped[std::size_t(piece.parent)]) {
-            skipped[i] = true; // its folder was walked already, through a link
-        } else if (piece.kind == Piece::Kind::Files) {
-            skipped[i] = !piece.opened || !visited.insert(piece.id).second;
-            for (std::size_t p = 0; !skipped[i] && p < outputs.size(); ++p)
+        const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
+        if (piece.kind == Piece::Kind::Files) {
+            const bool skip =
+                inSkippedFolder || !piece.opened || !visited.insert(piece.id).second;
+            skipped[std::size_t(piece.filesId)] = skip;
+            for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+        } else if (inSkippedFolder) {
+            // its folder was walked already, through a link
         } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
                                [&](const FolderId& id) { return visited.count(id) != 0; })) {
             m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
