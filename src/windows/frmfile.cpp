@@ -127,6 +127,8 @@ void frmFile::showEvent(QShowEvent* event) {
 }
 
 void frmFile::Form_Activate() {
+    // A stick plugged in since the last use shows up.
+    Drive1->refresh();
     Dir1_Change();
 }
 

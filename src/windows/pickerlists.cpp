@@ -177,6 +177,9 @@ FolderList::FolderList(QWidget* parent) : QListView(parent), m_model(new FolderL
 
     connect(this, &QListView::doubleClicked, this,
             [this](const QModelIndex& index) { openRow(index.row()); });
+    // A click on the row already chosen names it too.
+    connect(this, &QListView::clicked, this,
+            [this](const QModelIndex& index) { emit entryClicked(m_model->pathAt(index.row())); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) {
                 if (!m_selecting && index.isValid())

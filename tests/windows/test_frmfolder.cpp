@@ -7,6 +7,7 @@
 #include "windows/pickerlists.h"
 #include "windowstestkit.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -91,6 +92,14 @@ TEST_F(FrmFolderTest, ActivationFollowsThePathBoxAndAClickNamesTheFolder) {
     picker.Form_Activate();
     EXPECT_EQ(picker.txtPath->text(), "");
     EXPECT_EQ(picker.Dir1->path(), "/");
+    // A click on the folder already chosen names it as well.
+    picker.show();
+    QApplication::processEvents();
+    const QModelIndex root = picker.Dir1->model()->index(0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker.Dir1->visualRect(root).isValid(); }));
+    QTest::mouseClick(picker.Dir1->viewport(), Qt::LeftButton, {},
+                      picker.Dir1->visualRect(root).center());
+    EXPECT_EQ(picker.txtPath->text(), "/");
 
     picker.Dir1->setPath(music());
     main.cboPath->setEditText("/x");
