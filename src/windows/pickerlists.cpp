@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStringListModel>
 #include <QStyle>
@@ -204,6 +205,14 @@ void FolderList::openRow(int row) {
         target = QFileInfo(target).path();
     if (!setPath(target))
         setPath(QStringLiteral("/"));
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && currentIndex().isValid()) {
+        openRow(currentIndex().row());
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void FolderList::selectCurrentRow() {

@@ -72,7 +72,8 @@ private:
     int m_currentRow = -1;
 };
 
-// The folder list: a click names a folder, a double click opens it.
+// The folder list: a click names a folder, a double click (or the space bar) opens it. Enter
+// is left to the window's default button.
 class FolderList final : public QListView {
     Q_OBJECT
 
@@ -89,6 +90,9 @@ signals:
     void change();
     // An entry was clicked or chosen with the keys: its full path.
     void entryClicked(const QString& fullPath);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openRow(int row);

@@ -87,6 +87,10 @@ TEST_F(FrmFolderTest, ActivationFollowsThePathBoxAndAClickNamesTheFolder) {
     picker.Dir1->setCurrentIndex(picker.Dir1->model()->index(rock, 0));
     EXPECT_EQ(picker.txtPath->text(), music() + "/Rock");
     EXPECT_EQ(picker.Dir1->path(), music());
+    // The space bar opens the folder chosen; the text box keeps naming it.
+    QTest::keyClick(picker.Dir1, Qt::Key_Space);
+    EXPECT_EQ(picker.Dir1->path(), music() + "/Rock");
+    EXPECT_EQ(picker.txtPath->text(), music() + "/Rock");
 
     main.cboPath->setEditText(music() + ";/elsewhere");
     picker.Form_Activate();
