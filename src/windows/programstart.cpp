@@ -11,6 +11,7 @@
 #include "windows/qtmessages.h"
 
 #include <QApplication>
+#include <QIcon>
 
 namespace mixgen {
 
@@ -48,6 +49,11 @@ int runProgram(int argc, char** argv) {
     QApplication application(argc, argv);
     // The installed launcher's name: the desktop groups the program's windows under it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.mixgen.Tunepicker"));
+    // The desktop's own copy of the icon when its theme has one, else the built-in one.
+    QIcon builtIn;
+    builtIn.addFile(QStringLiteral(":/icons/mixgen-48.png"));
+    builtIn.addFile(QStringLiteral(":/icons/mixgen-256.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mixgen"), builtIn));
     // The program ends through ExitProgram only, never because its last window was hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
