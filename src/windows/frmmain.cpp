@@ -20,6 +20,7 @@
 #include "windows/frmsplash.h"
 #include "windows/history.h"
 #include "windows/launcher.h"
+#include "windows/songcountbox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,8 +37,6 @@
 namespace mixgen {
 
 namespace {
-
-constexpr double kMaxSongs = 100000;
 
 QLabel* makeLabel(QWidget* parent, const QString& text, const QString& tip, const QRect& place) {
     auto* label = new QLabel(text, parent);
@@ -327,15 +326,7 @@ void frmMain::lblTag_Click() {
 }
 
 void frmMain::txtNumber_Change() {
-    // Each step reads the text afresh: a replacement raises this handler again, and a text
-    // that is already in shape is left alone, so the calls come to rest.
-    if (leadingNumericValue(txtNumber->text()) > kMaxSongs)
-        txtNumber->setText(QStringLiteral("100000"));
-    if (leadingNumericValue(txtNumber->text()) < 1)
-        txtNumber->setText(QStringLiteral("1"));
-    const QString normal = numberToText(leadingNumericValue(txtNumber->text()));
-    if (txtNumber->text() != normal)
-        txtNumber->setText(normal);
+    keepSongCountInRange(txtNumber);
 }
 
 void frmMain::cboOutput_LostFocus() {

@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "windows/formstyle.h"
 #include "windows/playersearch.h"
+#include "windows/songcountbox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,8 +33,6 @@
 namespace mixgen {
 
 namespace {
-
-constexpr double kMaxSongs = 100000;
 
 const QString kSetPlayer = QStringLiteral("Please set Winamp Executable.");
 
@@ -139,7 +138,7 @@ frmOptions::frmOptions() : QDialog(nullptr) {
 
 frmOptions::~frmOptions() {
     registerWindowUnload(WindowSlot::Options, nullptr);
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void frmOptions::initWindow() {
@@ -394,15 +393,7 @@ void frmOptions::chkAction_click() {
 }
 
 void frmOptions::txtNumber_Change() {
-    // Each step reads the text afresh: a replacement raises this handler again, and a text
-    // that is already in shape is left alone, so the calls come to rest.
-    if (leadingNumericValue(txtNumber->text()) > kMaxSongs)
-        txtNumber->setText(QStringLiteral("100000"));
-    if (leadingNumericValue(txtNumber->text()) < 1)
-        txtNumber->setText(QStringLiteral("1"));
-    const QString normal = numberToText(leadingNumericValue(txtNumber->text()));
-    if (txtNumber->text() != normal)
-        txtNumber->setText(normal);
+    keepSongCountInRange(txtNumber);
 }
 
 void frmOptions::Form_Activate() {
@@ -451,25 +442,15 @@ void frmOptions::Form_Activate() {
     QCoreApplication::processEvents();
 }
 
-void frmOptions::setBusy(bool busy) {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
 void frmOptions::refusePlayer(const QString& message) {
-    setBusy(false);
+    m_busy.set(false);
     MsgBox(message, MsgButtons::Ok, MsgIcon::Critical);
     cmdBrowse->setFocus();
     ApplyFailed = true;
 }
 
 void frmOptions::cmdApply_Click() {
-    setBusy(true);
+    m_busy.set(true);
 
     if (leadingNumericValue(txtNumber->text()) < 1)
         txtNumber->setText(QStringLiteral("1000"));
@@ -477,23 +458,23 @@ void frmOptions::cmdApply_Click() {
         ApplyEntries({chkRndPlay->isChecked(), chkPlay->isChecked(), chkEnqueue->isChecked()},
                      entryNumberText(txtNumber->text()), chkSilent->isChecked());
     if (!problems.isEmpty()) {
-        setBusy(false);
+        m_busy.set(false);
         MsgBox(QStringLiteral("The folder context-menu entries could not all be saved; "
                               "those below are as they were before or left out whole:\r\n\r\n") +
                    problems.join(QStringLiteral("\r\n")),
                MsgButtons::Ok, MsgIcon::Exclamation);
-        setBusy(true);
+        m_busy.set(true);
     }
 
     const QString internalDlg =
         chkInternalDlg->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     saveSetting(keys::kInternalDlg, internalDlg);
     if (setting(keys::kInternalDlg, QString()) != internalDlg) {
-        setBusy(false);
+        m_busy.set(false);
         MsgBox(QStringLiteral("The options cannot be saved in %1.")
                    .arg(SettingsStore::defaultFilePath()),
                MsgButtons::Ok, MsgIcon::Exclamation);
-        setBusy(true);
+        m_busy.set(true);
     }
 
     if (optOpen[0]->isChecked()) {
@@ -534,7 +515,7 @@ void frmOptions::cmdApply_Click() {
         saveSetting(extKey(i),
                     lstExt->item(i)->isSelected() ? QStringLiteral("1") : QStringLiteral("0"));
 
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void frmOptions::cmdSet_Click() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/busypointer.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -120,9 +122,8 @@ private:
     void passOverUnselectedOption(QObject* watched, Qt::FocusReason reason);
     // Stops Apply on the player checks with the message given.
     void refusePlayer(const QString& message);
-    void setBusy(bool busy);
 
-    bool m_busy = false;
+    BusyPointer m_busy;
     QPointer<QWidget> m_lastFocus;
     // The program's own windows: another one became active since this one was, so the next
     // activation of this one reloads it.

@@ -93,7 +93,7 @@ frmPlaylist::frmPlaylist(frmMain& main) : QDialog(nullptr), m_main(main) {
 frmPlaylist::~frmPlaylist() {
     registerWindowUnload(WindowSlot::Playlist, nullptr);
     registerExitTagSetter(nullptr);
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void frmPlaylist::initWindow() {
@@ -259,18 +259,18 @@ void frmPlaylist::runSteps() {
         return;
     }
 
-    setBusy(true);
+    m_busy.set(true);
     // The hidden list shows the store once the search has filled it.
     const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), m_found,
                                               [this](qint64 count) { showFoundSoFar(count); });
     m_initModel->storeChanged();
     endTerminalProgress();
     if (m_exitAfterRun) {
-        setBusy(false);
+        m_busy.set(false);
         return;
     }
     if (status == SearchStatus::NoPath) {
-        setBusy(false);
+        m_busy.set(false);
         cmdClose->setEnabled(true);
         cmdClose_Click();
         return;
@@ -309,7 +309,7 @@ void frmPlaylist::showFoundSoFar(qint64 count) {
 }
 
 void frmPlaylist::finishRun() {
-    setBusy(false);
+    m_busy.set(false);
     if (m_exitAfterRun)
         return;
     lblWait->hide();
@@ -340,10 +340,11 @@ void frmPlaylist::finishRun() {
 
     // A playlist that was not written is not handed to anyone: the old file would play.
     const QString commandLine = m_main.commandLine();
-    const HandOff handOff = m_writeFailed ? HandOff::None
-                                          : handOffFor(hasSwitch(commandLine, QStringLiteral("/E")),
-                                                       hasSwitch(commandLine, QStringLiteral("/A")),
-                                                       setting(keys::kAction, keys::kActionDefault));
+    const HandOff handOff = m_writeFailed
+                                ? HandOff::None
+                                : handOffFor(hasSwitch(commandLine, QStringLiteral("/E")),
+                                             hasSwitch(commandLine, QStringLiteral("/A")),
+                                             setting(keys::kAction, keys::kActionDefault));
     switch (handOff) {
     case HandOff::Enqueue:
         cmdEnqueue_Click();
@@ -360,16 +361,6 @@ void frmPlaylist::finishRun() {
     // Without a display nobody is there to look at the result of a command-line run.
     if (m_tag == "1" && runsWithoutDisplay())
         ExitProgram();
-}
-
-void frmPlaylist::setBusy(bool busy) {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
 }
 
 void frmPlaylist::cmdOpen_Click() {

@@ -2,6 +2,8 @@
 
 #include "generate/foundsongs.h"
 
+#include "windows/busypointer.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -89,7 +91,6 @@ private:
     void prepareForRun();
     void showFoundSoFar(qint64 count);
     void finishRun();
-    void setBusy(bool busy);
     // Ends the program now, or once the run in progress has cleaned up.
     void endCommandLineRun();
     bool countsAsAnotherWindow(const QWidget* window) const;
@@ -103,7 +104,7 @@ private:
     bool m_running = false;
     bool m_runQueued = false;
     bool m_runAgain = false;
-    bool m_busy = false;
+    BusyPointer m_busy;
     bool m_unloading = false;
     bool m_exitAfterRun = false;
     bool m_writeFailed = false; // this run's playlist could not be written
