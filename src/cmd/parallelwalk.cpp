@@ -174,8 +174,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         }
         const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
         if (piece.kind == Piece::Kind::Files) {
-            const bool skip =
-                inSkippedFolder || !piece.opened || !visited.insert(piece.id).second;
+            const bool skip = inSkippedFolder || !piece.opened || !visited.insert(piece.id).second;
             skipped[std::size_t(piece.filesId)] = skip;
             for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());

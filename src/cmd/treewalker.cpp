@@ -60,8 +60,7 @@ bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePat
     std::string pathCp437;
     appendAsCp437(pathCp437, folder);
     FolderSet visited;
-    return walkBelow(folder.empty() ? "." : folder, pathCp437, visited, nullptr, patterns,
-                     outputs);
+    return walkBelow(folder.empty() ? "." : folder, pathCp437, visited, nullptr, patterns, outputs);
 }
 
 int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp437,

@@ -55,8 +55,7 @@ public:
     // (ending in "/"). Folders in visited are passed over; every folder entered is added to
     // visited and, when entered is given, appended to it in walk order.
     bool walkBelow(const std::string& openPath, const std::string& pathCp437, FolderSet& visited,
-                   std::vector<FolderId>* entered,
-                   const std::vector<const NamePattern*>& patterns,
+                   std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
 
     // One folder alone: its own matching files, and its subfolders' names (UTF-8, in walk
@@ -84,9 +83,9 @@ private:
         std::string names; // the names of its matching files and of its subfolders
         std::vector<Match> files;
         std::vector<Entry> folders;
-        int fd = -1;           // -1 while closed to stay within the descriptor budget
-        std::string openName;  // how it is opened again from its parent (the root: its path)
-        FolderId id{};         // what it must still be when opened again
+        int fd = -1;          // -1 while closed to stay within the descriptor budget
+        std::string openName; // how it is opened again from its parent (the root: its path)
+        FolderId id{};        // what it must still be when opened again
     };
 
     void walkFolder(std::size_t depth);
@@ -107,8 +106,8 @@ private:
     unsigned m_sharers;
     const std::vector<const NamePattern*>* m_patterns = nullptr;
     const std::vector<ListOutput*>* m_outputs = nullptr;
-    std::string m_path;      // the current folder's path in code page 437, ending in "/"
-    std::string m_nameCp437; // scratch: one name in code page 437
+    std::string m_path;          // the current folder's path in code page 437, ending in "/"
+    std::string m_nameCp437;     // scratch: one name in code page 437
     std::vector<char> m_records; // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
     std::size_t m_mostOpen = 2;

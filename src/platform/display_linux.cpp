@@ -54,9 +54,9 @@ bool prepareDisplayPlatform() {
         if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
             const QString work = workFolder();
             const QString runtime =
-                work.isEmpty() ? QString()
-                               : privateFolder(work + QStringLiteral("mixgen-runtime-%1")
-                                                          .arg(::geteuid()));
+                work.isEmpty()
+                    ? QString()
+                    : privateFolder(work + QStringLiteral("mixgen-runtime-%1").arg(::geteuid()));
             if (!runtime.isEmpty())
                 qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.chopped(1)));
         }

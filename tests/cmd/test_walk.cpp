@@ -311,8 +311,8 @@ TEST_F(WalkTest, ThreadsListWhatOneThreadLists) {
     folder("locked/inner");
     file("locked/inner/no.mp3");
     ::chmod(QFile::encodeName(path("locked")).constData(), 0);
-    const QByteArray batch = dirLine(m_root, "*.MP?", m_list, false) +
-                             dirLine(m_root, "*.WAV", m_list, true);
+    const QByteArray batch =
+        dirLine(m_root, "*.MP?", m_list, false) + dirLine(m_root, "*.WAV", m_list, true);
     QByteArray single;
     for (const char* threads : {"1", "2", "3", "16"}) {
         ASSERT_EQ(run(batch, {"--threads", threads}).exitCode, 0);

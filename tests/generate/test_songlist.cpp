@@ -101,8 +101,8 @@ TEST(SongListReader, DecodesTheListAsItGrows) {
     ScriptedMessages messages;
     EXPECT_EQ(reader.poll(), 3);
     EXPECT_EQ(reader.poll(), 3);
-    EXPECT_EQ(songs.toStringList(), (QStringList{"/m/a.mp3", QStringLiteral("/m/b\u00e9.mp3"),
-                                                 "/m/_.mp3"}));
+    EXPECT_EQ(songs.toStringList(),
+              (QStringList{"/m/a.mp3", QStringLiteral("/m/b\u00e9.mp3"), "/m/_.mp3"}));
     test::writeFile(list, "/n/1.mp3\r\n/n/2.mp3");
     EXPECT_EQ(reader.poll(), 1);
     EXPECT_EQ(reader.finish(), SongListReader::End::Read);

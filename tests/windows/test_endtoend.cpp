@@ -242,7 +242,8 @@ TEST_F(EndToEndTest, RequestsAtTheSameTimeEachGetTheirOwnSongs) {
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int i = 0; i < kRequests; ++i) {
         const QString folder = QStringLiteral("%1/own/%2").arg(dir.path()).arg(i);
-        test::makeSongTree(folder, {QStringLiteral("a%1.mp3").arg(i), QStringLiteral("b%1.mp3").arg(i)});
+        test::makeSongTree(folder,
+                           {QStringLiteral("a%1.mp3").arg(i), QStringLiteral("b%1.mp3").arg(i)});
         processes.push_back(std::make_unique<QProcess>());
         start(*processes.back(), {QStringLiteral("/P:%1 /O:%1/mix /N:10 /Y").arg(folder)}, env);
     }

@@ -123,7 +123,8 @@ TEST_F(HistoryTest, RequestsSavingAtOnceKeepAWellFormedList) {
     QStringList all = loadHistoryEntries(store, kSection);
     all.append(key('P'));
     EXPECT_EQ(all.size(), kHistoryListed + 1);
-    EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size()) << all.join(' ').toStdString();
+    EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size())
+        << all.join(' ').toStdString();
 }
 
 } // namespace
