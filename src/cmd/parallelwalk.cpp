@@ -174,14 +174,14 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         }
         const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
         if (piece.kind == Piece::Kind::Files) {
-            const bool skip = inSkippedFolder || !piece.opened || !visited.insert(piece.id).second;
+            const bool skip = inSkippedFolder || !piece.opened || !visited.insert(piece.id);
             skipped[std::size_t(piece.filesId)] = skip;
             for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());
         } else if (inSkippedFolder) {
             // its folder was walked already, through a link
         } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
-                               [&](const FolderId& id) { return visited.count(id) != 0; })) {
+                               [&](const FolderId& id) { return visited.contains(id); })) {
             m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
                                outputs);
         } else {

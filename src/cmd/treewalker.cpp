@@ -1,5 +1,6 @@
 #include "treewalker.h"
 
+#include "folderaccess.h"
 #include "namecodec.h"
 
 #include <algorithm>
@@ -36,23 +37,6 @@ std::size_t mostOpenFolders(unsigned sharers) {
     return std::clamp<std::size_t>(spare / 2 / std::max(sharers, 1u), 2, 64);
 }
 
-int openFolderAt(int parent, const char* name) {
-    int fd;
-    do {
-        fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool identify(int fd, dev_t& device, ino_t& inode) {
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return false;
-    device = info.st_dev;
-    inode = info.st_ino;
-    return true;
-}
-
 } // namespace
 
 bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
@@ -79,11 +63,12 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp4
     const int fd = openFolderAt(AT_FDCWD, root.openName.c_str());
     if (fd < 0)
         return -1;
-    if (!identify(fd, root.id.device, root.id.inode)) {
+    if (!identify(fd, root.id)) {
         ::close(fd);
         errno = EIO;
         return -1;
     }
+    root.entryInodesAreReal = entryInodesAreReal(fd);
     m_shallowestOpen = 0;
     opened(0, fd);
     return fd;
@@ -129,7 +114,7 @@ TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath, const std
 }
 
 bool TreeWalker::firstVisit(const FolderId& id) {
-    if (!m_visited->insert(id).second)
+    if (!m_visited->insert(id))
         return false;
     if (m_entered)
         m_entered->push_back(id);
@@ -170,7 +155,7 @@ int TreeWalker::folderFd(std::size_t depth) {
         return -1;
     // Renamed or replaced meanwhile: the rest of that folder is not walked.
     FolderId now{};
-    if (!identify(fd, now.device, now.inode) || !(now == level.id)) {
+    if (!identify(fd, now) || !(now == level.id)) {
         ::close(fd);
         return -1;
     }
@@ -214,8 +199,11 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
             }
 
-            const Entry entry{level.names.size(), nameLength};
+            Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
+                // A folder itself (no link) on a file system whose entries tell its inode.
+                if (level.entryInodesAreReal && record[kTypeAt] == DT_DIR)
+                    std::memcpy(&entry.inode, record, sizeof entry.inode);
                 level.names.append(name, nameLength);
                 level.folders.push_back(entry);
                 continue;
@@ -263,6 +251,29 @@ void TreeWalker::listFiles(std::size_t depth) {
     });
 }
 
+int TreeWalker::openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child) {
+    // Most subfolders lie on their parent's file system and are no links: then the entry
+    // tells what the folder is, and the stat is saved.
+    if (entryInode != 0) {
+        const int fd = openSubfolderOnSameDevice(parentFd, child.openName.c_str());
+        if (fd >= 0) {
+            child.id = {parent.id.device, entryInode};
+            child.entryInodesAreReal = true;
+            return fd;
+        }
+    }
+    const int fd = openFolderAt(parentFd, child.openName.c_str());
+    if (fd < 0)
+        return -1;
+    if (!identify(fd, child.id)) {
+        ::close(fd);
+        return -1;
+    }
+    child.entryInodesAreReal =
+        child.id.device == parent.id.device ? parent.entryInodesAreReal : entryInodesAreReal(fd);
+    return fd;
+}
+
 void TreeWalker::walkFolder(std::size_t depth) {
     listFiles(depth);
     Level& level = m_levels[depth]; // a deque: the levels above keep their place
@@ -280,10 +291,10 @@ void TreeWalker::walkFolder(std::size_t depth) {
         if (parent < 0)
             break;
         next.openName.assign(name);
-        const int child = openFolderAt(parent, next.openName.c_str());
+        const int child = openSubfolder(parent, level, folder.inode, next);
         if (child < 0) // unreadable: skipped
             continue;
-        if (!identify(child, next.id.device, next.id.inode) || !firstVisit(next.id)) {
+        if (!firstVisit(next.id)) {
             ::close(child);
             continue;
         }

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "folderset.h"
 #include "listoutput.h"
 #include "namepattern.h"
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace mixgen::cmd {
@@ -23,20 +21,6 @@ namespace mixgen::cmd {
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
-// A folder as the walk knows it: its device and inode.
-struct FolderId {
-    dev_t device;
-    ino_t inode;
-    bool operator==(const FolderId&) const = default;
-};
-struct FolderIdHash {
-    std::size_t operator()(const FolderId& id) const {
-        return std::hash<std::uint64_t>()(std::uint64_t(id.inode) * 0x9E3779B97F4A7C15ull ^
-                                          std::uint64_t(id.device));
-    }
-};
-using FolderSet = std::unordered_set<FolderId, FolderIdHash>;
-
 class TreeWalker {
 public:
     // trustEntryTypes false makes every entry's type unknown, as some file systems report
@@ -73,6 +57,7 @@ private:
     struct Entry {
         std::size_t nameOffset; // into the level's names
         std::size_t nameLength;
+        ino_t inode = 0; // a subfolder's, when its parent's entry can be trusted for it
     };
     struct Match {
         Entry entry;
@@ -86,6 +71,7 @@ private:
         int fd = -1;          // -1 while closed to stay within the descriptor budget
         std::string openName; // how it is opened again from its parent (the root: its path)
         FolderId id{};        // what it must still be when opened again
+        bool entryInodesAreReal = false; // for its subfolders' entries
     };
 
     void walkFolder(std::size_t depth);
@@ -95,6 +81,8 @@ private:
                  const std::vector<const NamePattern*>& patterns,
                  const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
+    // Opens the subfolder named child.openName and learns its id; -1 when it cannot be read.
+    int openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child);
     bool firstVisit(const FolderId& id);
     void finishWalk();
     // The level's descriptor, opening it again (and the levels above it) when it was closed.
