@@ -52,6 +52,12 @@ bool NamePattern::matches(std::string_view name) const {
     return true;
 }
 
+bool NamePattern::mayEndWith(unsigned char lastByte) const {
+    if (!m_isSuffix || m_suffix.empty() || m_suffix.back() == '?' || lastByte >= 0x80)
+        return true; // a byte of a longer character may stand for anything
+    return static_cast<char>(foldAscii(lastByte)) == m_suffix.back();
+}
+
 bool NamePattern::matchesFolded(std::string_view name) const {
     thread_local std::vector<char32_t> folded;
     folded.clear();

@@ -14,6 +14,9 @@ public:
     explicit NamePattern(std::string_view pattern);
 
     bool matches(std::string_view name) const;
+    // Whether a name whose last byte is this one may match: a quick test that spares the
+    // whole one for most names when several patterns are tried on each.
+    bool mayEndWith(unsigned char lastByte) const;
 
 private:
     bool matchesFolded(std::string_view name) const;

@@ -51,6 +51,14 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp4
                          const std::vector<const NamePattern*>& patterns,
                          const std::vector<ListOutput*>& outputs) {
     m_patterns = &patterns;
+    for (std::size_t byte = 0; byte < m_patternsByLastByte.size(); ++byte) {
+        std::uint64_t candidates = 0;
+        for (std::size_t i = 0; i < patterns.size(); ++i) {
+            if (patterns[i]->mayEndWith(static_cast<unsigned char>(byte)))
+                candidates |= std::uint64_t(1) << i;
+        }
+        m_patternsByLastByte[byte] = candidates;
+    }
     m_outputs = &outputs;
     m_path = pathCp437;
     m_mostOpen = mostOpenFolders(m_sharers);
@@ -202,7 +210,7 @@ bool TreeWalker::readEntries(int fd, Level& level) {
             Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
                 // A folder itself (no link) on a file system whose entries tell its inode.
-                if (level.entryInodesAreReal && record[kTypeAt] == DT_DIR)
+                if (level.entryInodesAreReal && m_trustEntryTypes && record[kTypeAt] == DT_DIR)
                     std::memcpy(&entry.inode, record, sizeof entry.inode);
                 level.names.append(name, nameLength);
                 level.folders.push_back(entry);
@@ -212,7 +220,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                 continue;
             const std::string_view nameView(name, nameLength);
             std::uint64_t matched = 0;
-            for (std::size_t i = 0; i < patterns.size(); ++i) {
+            const auto lastByte = static_cast<unsigned char>(name[nameLength - 1]);
+            for (std::uint64_t rest = m_patternsByLastByte[lastByte]; rest != 0; rest &= rest - 1) {
+                const auto i = static_cast<std::size_t>(__builtin_ctzll(rest));
                 if (patterns[i]->matches(nameView))
                     matched |= std::uint64_t(1) << i;
             }

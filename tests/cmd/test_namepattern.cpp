@@ -112,3 +112,26 @@ TEST(NameCodec, DecodesEchoText) {
     appendCp437AsUtf8(out, "\xDA\xC4\xBF \x82t\x82 \xE3");
     EXPECT_EQ(out, "┌─┐ été π");
 }
+
+// Catches the walk's quick last-byte test ruling out a name the whole test would match:
+// upper case, "?" at the end, a last character of several bytes, a pattern not of "*.EXT" form.
+TEST(NamePattern, QuickTestNeverRulesOutAMatch) {
+    const char* patterns[] = {"*.MP?", "*.WMA", "*.K", "*.ITZ ", "A*B", "*"};
+    const char* names[] = {"x.MP3",       "x.mpé",    "x.wma", "x.WMA", "x.\xE2\x84\xAA" /* K */,
+                           "x.k",         "x.itz",    "aXb",   "AyB",   "x.mp3x",
+                           "song.mp\xFF", "notes.txt"};
+    int matched = 0;
+    for (const char* pattern : patterns) {
+        const NamePattern p(pattern);
+        for (const std::string name : names) {
+            if (!p.matches(name))
+                continue;
+            ++matched;
+            EXPECT_TRUE(p.mayEndWith(static_cast<unsigned char>(name.back())))
+                << pattern << " " << name;
+        }
+    }
+    EXPECT_GT(matched, 12);                                    // the cases above do match
+    EXPECT_TRUE(NamePattern("*.K").matches("x.\xE2\x84\xAA")); // the Kelvin sign folds to k
+    EXPECT_FALSE(NamePattern("*.WMA").mayEndWith('3'));
+}
