@@ -3,12 +3,10 @@
 #include "platform/folders.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace mixgen {
 
@@ -51,15 +49,7 @@ bool prepareDisplayPlatform() {
         qInstallMessageHandler(keepOnlyFatal);
         // Qt wants a runtime folder and makes one in /tmp when there is none: lend it a
         // private one inside the work folder, so nothing is made anywhere else.
-        if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
-            const QString work = workFolder();
-            const QString runtime =
-                work.isEmpty()
-                    ? QString()
-                    : privateFolder(work + QStringLiteral("mixgen-runtime-%1").arg(::geteuid()));
-            if (!runtime.isEmpty())
-                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.chopped(1)));
-        }
+        lendRuntimeFolder();
     }
     return withoutDisplay;
 }

@@ -16,6 +16,11 @@ QString programFolder();
 // open to others) is refused: the result is empty and *why says so.
 QString workFolder(QString* why = nullptr);
 
+// Without a session runtime folder, lends Qt a private one inside the work folder (so Qt makes
+// nothing anywhere else) through $XDG_RUNTIME_DIR. The work folder stays what it was: the
+// lent folder is never taken for the session's.
+void lendRuntimeFolder();
+
 // Makes sure path is a folder only this user can use: creates it with mode 0700 when it is
 // missing; an existing one must be a real folder (not a symbolic link) owned by this user,
 // and is closed to others when it is open to them. Returns path ending in "/", or an empty

@@ -16,6 +16,9 @@ namespace mixgen {
 
 namespace {
 
+// The runtime folder lent to Qt, if any.
+QString lentRuntimeFolder;
+
 QString environmentText(const char* name) {
     return QFile::decodeName(qgetenv(name));
 }
@@ -111,9 +114,23 @@ QString workFolder(QString* why) {
     if (!temp.isEmpty())
         return checkedTemp(temp, why);
     const QString runtime = environmentText("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && isOwnFolder(runtime))
+    if (!runtime.isEmpty() && runtime != lentRuntimeFolder && isOwnFolder(runtime))
         return withTrailingSlash(runtime);
     return privateTmpFolder(why);
+}
+
+void lendRuntimeFolder() {
+    if (!qgetenv("XDG_RUNTIME_DIR").isEmpty())
+        return;
+    const QString work = workFolder();
+    if (work.isEmpty())
+        return;
+    const QString runtime =
+        privateFolder(work + QStringLiteral("mixgen-runtime-%1").arg(::geteuid()));
+    if (runtime.isEmpty())
+        return;
+    lentRuntimeFolder = runtime.chopped(1);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(lentRuntimeFolder));
 }
 
 QString privateTmpFolder(QString* why) {

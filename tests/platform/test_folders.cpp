@@ -161,3 +161,17 @@ TEST_F(WorkFolderTest, FolderOfAnotherUserIsRefused) {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("theirs")));
     EXPECT_EQ(workFolder(), QStringLiteral("/tmp/mixgen-%1/").arg(::geteuid()));
 }
+
+// Catches the runtime folder lent to Qt (inside the work folder) being taken for the work
+// folder afterwards: the loader's marker and the search would then move into it, apart from
+// instances that lent nothing.
+TEST_F(WorkFolderTest, LentRuntimeFolderLeavesTheWorkFolderAsItWas) {
+    qputenv("TEMP", "");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString before = workFolder();
+    ASSERT_FALSE(before.isEmpty());
+    lendRuntimeFolder();
+    const QString lent = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    EXPECT_TRUE(lent.startsWith(before + "mixgen-runtime-")) << lent.toStdString();
+    EXPECT_EQ(workFolder(), before);
+}
