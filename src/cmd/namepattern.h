@@ -18,6 +18,8 @@ public:
     // whole one for most names when several patterns are tried on each.
     bool mayEndWith(unsigned char lastByte) const;
 
+    bool operator==(const NamePattern&) const = default;
+
 private:
     bool matchesFolded(std::string_view name) const;
 

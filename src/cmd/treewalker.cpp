@@ -51,13 +51,22 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp4
                          const std::vector<const NamePattern*>& patterns,
                          const std::vector<ListOutput*>& outputs) {
     m_patterns = &patterns;
-    for (std::size_t byte = 0; byte < m_patternsByLastByte.size(); ++byte) {
-        std::uint64_t candidates = 0;
-        for (std::size_t i = 0; i < patterns.size(); ++i) {
-            if (patterns[i]->mayEndWith(static_cast<unsigned char>(byte)))
-                candidates |= std::uint64_t(1) << i;
+    // The table is made once for the patterns of a walk, not again for each of its pieces.
+    const bool samePatterns =
+        std::equal(patterns.begin(), patterns.end(), m_tablePatterns.begin(), m_tablePatterns.end(),
+                   [](const NamePattern* a, const NamePattern& b) { return *a == b; });
+    if (!samePatterns) {
+        m_tablePatterns.clear();
+        for (const NamePattern* pattern : patterns)
+            m_tablePatterns.push_back(*pattern);
+        for (std::size_t byte = 0; byte < m_patternsByLastByte.size(); ++byte) {
+            std::uint64_t candidates = 0;
+            for (std::size_t i = 0; i < patterns.size(); ++i) {
+                if (patterns[i]->mayEndWith(static_cast<unsigned char>(byte)))
+                    candidates |= std::uint64_t(1) << i;
+            }
+            m_patternsByLastByte[byte] = candidates;
         }
-        m_patternsByLastByte[byte] = candidates;
     }
     m_outputs = &outputs;
     m_path = pathCp437;

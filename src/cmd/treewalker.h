@@ -97,6 +97,7 @@ private:
     const std::vector<ListOutput*>* m_outputs = nullptr;
     // By a name's last byte: the patterns (bit i: pattern i) that may match it.
     std::array<std::uint64_t, 256> m_patternsByLastByte{};
+    std::vector<NamePattern> m_tablePatterns; // the patterns the table was made for
     std::string m_path;          // the current folder's path in code page 437, ending in "/"
     std::string m_nameCp437;     // scratch: one name in code page 437
     std::vector<char> m_records; // what getdents64 hands back, reused for every folder
