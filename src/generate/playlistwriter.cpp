@@ -2,23 +2,18 @@
 
 #include "core/numbertext.h"
 #include "generate/randomsource.h"
-#include "generate/remainingpositions.h"
 #include "platform/filereplacement.h"
 #include "platform/messages.h"
 
-#include <QBuffer>
-#include <QStringBuilder>
+#include <QIODevice>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace mixgen {
 
 namespace {
-
-struct PickResult {
-    int picked = 0;
-    bool writeFailed = false;
-};
 
 // The reason, when known, stands on a line of its own after the message.
 void reportWriteFailure(const QString& outputPath, const QString& reason = QString()) {
@@ -38,43 +33,65 @@ qsizetype indexFor(double r, qsizetype count) {
     return qsizetype(scaled);
 }
 
-PickResult pickInto(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
-                    const QString& outputPath, RandomSource& random) {
-    PickResult result;
-    if (requested <= 0 || found.isEmpty())
-        return result;
-    RemainingPositions positions(found.size());
-    picked.reserve(picked.size() + std::min<qsizetype>(requested, found.size()));
-    QByteArray line; // one buffer for every line: no allocation per song
-    for (int counter = 1; positions.remaining() > 0 && counter <= requested; ++counter) {
-        // A fresh seed before every single pick; the generator mixes it into its state.
-        random.reseed(random.timeOfDay() * 3.141592);
-        const qsizetype position =
-            positions.positionAt(indexFor(random.next(), positions.remaining()));
-        // The found songs are kept in UTF-8 already: the line is the song as it stands.
-        const QByteArrayView song = found.utf8(position);
-        line.clear();
-        line.append(song);
-        line.append("\r\n", 2);
-        if (sink.write(line) != line.size()) {
-            reportWriteFailure(outputPath);
-            result.writeFailed = true;
-            break;
-        }
-        picked.append(sequenceNumber(counter) % QLatin1Char(' ') % QString::fromUtf8(song));
-        positions.take(position);
-        ++result.picked;
-    }
-    // The songs that stay close up, in their order.
-    found.keepOnly([&positions](qsizetype i) { return !positions.isTaken(i); });
-    return result;
+// One pick: a fresh seed before every single pick (the generator mixes it into its state),
+// then the index of the next value within the songs left; returns the song's position in the
+// store.
+qsizetype drawPosition(const FoundSongs& found, RandomSource& random) {
+    random.reseed(random.timeOfDay() * 3.141592);
+    return found.storedPosition(indexFor(random.next(), found.size()));
 }
 
 } // namespace
 
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random) {
+    picked.clear();
+    if (requested <= 0 || found.isEmpty())
+        return 0;
+    // First the picks alone: which songs, in order. Their names lie anywhere in a block of
+    // tens of megabytes, and are fetched afterwards several at a time.
+    std::vector<qsizetype> positions;
+    positions.reserve(std::size_t(std::min<qsizetype>(requested, found.size())));
+    for (int counter = 1; !found.isEmpty() && counter <= requested; ++counter) {
+        const qsizetype position = drawPosition(found, random);
+        found.takeStored(position);
+        positions.push_back(position);
+    }
+
+    // No name is longer than the store that holds it.
+    picked.reserve(qsizetype(positions.size()), found.storedBytes());
+    // The memory is asked for the songs a few picks ahead, so that their fetches overlap.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i + 2 * kAhead < positions.size())
+            found.prefetchRecord(positions[i + 2 * kAhead]);
+        if (i + kAhead < positions.size())
+            found.prefetchName(positions[i + kAhead]);
+        // The found songs are kept in UTF-8 already: the line is the song as it stands.
+        picked.append(found.storedUtf8(positions[i]));
+    }
+    return int(picked.size());
+}
+
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random) {
-    return pickInto(found, picked, requested, sink, outputPath, random).picked;
+    PickedSongs done;
+    QByteArray line; // one buffer for every line: no allocation per song
+    for (int counter = 1; !found.isEmpty() && counter <= requested; ++counter) {
+        const qsizetype position = drawPosition(found, random);
+        const QByteArrayView song = found.storedUtf8(position);
+        line.clear();
+        line.append(song);
+        line.append("\r\n", 2);
+        // A song leaves the found songs only once its line was written.
+        if (sink.write(line) != line.size()) {
+            reportWriteFailure(outputPath);
+            break;
+        }
+        done.append(song);
+        found.takeStored(position);
+    }
+    picked.append(done.entries());
+    return int(done.size());
 }
 
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
@@ -85,8 +102,9 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevi
     return count;
 }
 
-int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed) {
+    picked.clear();
     // The playlist replaces the old file whole once it is complete, so a full disk or a
     // second request writing the same file never leaves a broken playlist behind.
     FileReplacement file(outputPath);
@@ -96,14 +114,20 @@ int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QS
             *writeFailed = true;
         return 0;
     }
-    QBuffer lines;
-    lines.open(QIODevice::WriteOnly);
-    const int count = pickInto(found, picked, requested, lines, outputPath, random).picked;
-    const bool written = file.commit(lines.data());
+    const int count = pickAndWrite(found, picked, requested, random);
+    const bool written = file.commit(picked.lines());
     if (!written)
         reportWriteFailure(outputPath, file.why());
     if (writeFailed)
         *writeFailed = !written;
+    return count;
+}
+
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random, bool* writeFailed) {
+    PickedSongs songs;
+    const int count = pickAndWrite(found, songs, requested, outputPath, random, writeFailed);
+    picked.append(songs.entries());
     return count;
 }
 

@@ -71,6 +71,10 @@ public:
     // Decodes every complete line of data (and, atEnd, a last line without its end too).
     // Returns how many bytes were used; the rest waits for more.
     qsizetype decodeLines(const char* data, qsizetype size, bool atEnd);
+    // The same for the lines read straight into the songs' own block (FoundSongs::unread):
+    // plain names stay where they were read; from the first line that must be translated on,
+    // the rest is decoded from a copy. What is left waits there for more.
+    void decodeReadLines(bool atEnd);
     void warnAboutUnsupportedCharacters();
     void forgetUnsupported() { m_unsupported.clear(); }
 
@@ -83,6 +87,7 @@ private:
 
     FoundSongs& m_songs;
     QByteArray m_line; // scratch: one translated line
+    QByteArray m_copy; // scratch: read lines that must be changed before they are kept
     std::vector<Unsupported> m_unsupported;
 };
 
@@ -108,10 +113,10 @@ private:
     bool readNew(bool mustRead);
 
     QString m_path;
-    FoundSongs& m_songs;
+    FoundSongs& m_songs; // also holds what was read but not yet decoded: the start of a line
+                         // still being written
     SongListDecoder m_decoder;
     qint64 m_readUpTo = 0;
-    QByteArray m_tail; // read but not yet decoded: the start of a line still being written
 };
 
 // The last steps of the search, once the interpreter has ended: reads the rest of the list.
