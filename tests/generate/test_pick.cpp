@@ -340,3 +340,36 @@ TEST(HandOff, SwitchesFirstThenTheActionSetting) {
     EXPECT_EQ(handOffFor(false, false, "play "), HandOff::None);
     EXPECT_EQ(handOffFor(false, false, ""), HandOff::None);
 }
+
+// Catches songs left over that are read past the pick's marks (a taken song still listed, the
+// order changed), a second pick from the same list that forgets the first, a copy or a new
+// song that brings taken songs back, and playlist lines that differ from the entries shown.
+TEST(Pick, SongsLeftAfterAPickAreTheShiftingListsLeftovers) {
+    const QList<double> values = drawsFrom(3, 900);
+    QStringList expectedFound = songs(1000);
+    const QStringList expectedPicked = shiftingPick(expectedFound, 900, values);
+
+    FoundSongs found(songs(1000));
+    PickedSongs picked;
+    ScriptedRandom random(values.mid(0, 600));
+    ASSERT_EQ(pickAndWrite(found, picked, 600, random), 600);
+    QByteArray lines;
+    for (const QString& song : expectedPicked.mid(0, 600))
+        lines.append(song.toUtf8() + "\r\n");
+    EXPECT_EQ(picked.lines(), lines);
+    EXPECT_EQ(picked.entry(599), "0600 " + expectedPicked[599]);
+
+    ScriptedRandom more(values.mid(600));
+    ASSERT_EQ(pickAndWrite(found, picked, 300, more), 300);
+    EXPECT_EQ(picked.entries().first(), "0001 " + expectedPicked[600]);
+    ASSERT_EQ(found.size(), 100);
+    for (qsizetype i = 0; i < found.size(); ++i)
+        ASSERT_EQ(found.at(i), expectedFound[i]) << "index " << i;
+    EXPECT_EQ(found.toStringList(), expectedFound);
+    EXPECT_EQ(FoundSongs(found).toStringList(), expectedFound);
+
+    found.append("/music/new.mp3");
+    expectedFound.append("/music/new.mp3");
+    EXPECT_EQ(found.toStringList(), expectedFound);
+    EXPECT_EQ(found.at(100), "/music/new.mp3");
+}
