@@ -106,9 +106,16 @@ char* FoundSongs::roomToRead(qsizetype bytes) {
 }
 
 void FoundSongs::keepUnread(qsizetype nameLength, qsizetype lineLength) {
+    Q_ASSERT(lineLength - nameLength >= 0 && lineLength - nameLength <= 3);
     addRecord(std::uint64_t(m_used + nameLength), lineLength - nameLength);
     m_used += lineLength;
     m_unread -= lineLength;
+}
+
+void FoundSongs::keepUnreadAs(QByteArrayView name, qsizetype lineLength) {
+    if (!name.isEmpty())
+        std::memmove(m_bytes.data() + m_used, name.data(), std::size_t(name.size()));
+    keepUnread(name.size(), lineLength);
 }
 
 QStringList FoundSongs::toStringList() const {

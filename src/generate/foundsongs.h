@@ -69,6 +69,8 @@ public:
     // The first nameLength unread bytes are a song; lineLength of them (its line end too, at
     // most three bytes more) are used up.
     void keepUnread(qsizetype nameLength, qsizetype lineLength);
+    // The same for a song whose name (at most lineLength bytes) is written over its line.
+    void keepUnreadAs(QByteArrayView name, qsizetype lineLength);
     void dropUnread() { m_unread = 0; }
 
 private:

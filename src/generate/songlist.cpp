@@ -76,22 +76,28 @@ void SongListDecoder::decodeLine(const char* data, qsizetype length) {
         m_songs.append(QByteArrayView(data, length));
         return;
     }
+    translateLine(data, length);
+    m_songs.append(m_line);
+}
+
+void SongListDecoder::translateLine(const char* data, qsizetype length) {
     const std::array<Utf8Pair, 256>& table = translationTable();
-    m_line.clear();
+    m_line.resize(2 * length); // every byte gives at most two
+    char* out = m_line.data();
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(data[i]);
         if (byte < 128) {
-            m_line.append(char(byte));
+            *out++ = char(byte);
         } else if (table[byte].lead != 0) {
-            m_line.append(table[byte].lead);
-            m_line.append(table[byte].trail);
+            *out++ = table[byte].lead;
+            *out++ = table[byte].trail;
         } else {
             // Warned about once the list is read, in list order, one warning a character.
             m_unsupported.push_back({byte, QByteArray(data, length)});
-            m_line.append('_');
+            *out++ = '_';
         }
     }
-    m_songs.append(m_line);
+    m_line.truncate(out - m_line.constData());
 }
 
 qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool atEnd) {
@@ -116,7 +122,7 @@ void SongListDecoder::decodeReadLines(bool atEnd) {
     const char* data = read.data();
     const qsizetype size = read.size();
     // Lines before the first byte above 127 are UTF-8 as they stand.
-    const qsizetype firstHigh = firstByteAbove127(data, size);
+    qsizetype firstHigh = firstByteAbove127(data, size);
     qsizetype start = 0;
     while (start < size) {
         const auto* lineEnd =
@@ -124,18 +130,32 @@ void SongListDecoder::decodeReadLines(bool atEnd) {
         if (!lineEnd && !atEnd)
             return; // the rest of this line has not arrived yet
         const qsizetype end = lineEnd ? lineEnd - data : size;
-        if (firstHigh < end)
-            break;
+        const qsizetype lineLength = (lineEnd ? end + 1 : end) - start;
         qsizetype length = end - start;
         if (length > 0 && data[end - 1] == '\r')
             --length;
-        m_songs.keepUnread(length, (lineEnd ? end + 1 : end) - start);
+        if (firstHigh >= end) {
+            m_songs.keepUnread(length, lineLength);
+        } else {
+            // Translated, a name is longer by a byte for each letter of the table; most still
+            // fit in their line, over their line end.
+            const std::size_t warned = m_unsupported.size();
+            translateLine(data + start, length);
+            if (m_line.size() > lineLength) {
+                m_unsupported.resize(warned); // the copy below meets them again
+                break;
+            }
+            m_songs.keepUnreadAs(m_line, lineLength);
+            if (end < size)
+                firstHigh = end + firstByteAbove127(data + end, size - end);
+        }
         start = end + 1;
     }
     if (start >= size)
         return;
-    // A name to translate: the rest is decoded from a copy, so that the longer names can take
-    // the place of the bytes read. What is left of a line still being written goes back.
+    // A name longer than its line: the rest is decoded from a copy, so that the longer names
+    // can take the place of the bytes read. What is left of a line still being written goes
+    // back.
     const qsizetype rest = size - start;
     m_copy.resize(rest);
     std::memcpy(m_copy.data(), data + start, std::size_t(rest));

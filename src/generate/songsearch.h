@@ -72,8 +72,9 @@ public:
     // Returns how many bytes were used; the rest waits for more.
     qsizetype decodeLines(const char* data, qsizetype size, bool atEnd);
     // The same for the lines read straight into the songs' own block (FoundSongs::unread):
-    // plain names stay where they were read; from the first line that must be translated on,
-    // the rest is decoded from a copy. What is left waits there for more.
+    // plain names stay where they were read, translated names take the place of their line
+    // when they fit in it, and from the first that does not on, the rest is decoded from a
+    // copy. What is left waits there for more.
     void decodeReadLines(bool atEnd);
     void warnAboutUnsupportedCharacters();
     void forgetUnsupported() { m_unsupported.clear(); }
@@ -84,6 +85,8 @@ private:
         QByteArray lineAsRead;
     };
     void decodeLine(const char* data, qsizetype length);
+    // A line with bytes above 127 into m_line, its unsupported characters noted.
+    void translateLine(const char* data, qsizetype length);
 
     FoundSongs& m_songs;
     QByteArray m_line; // scratch: one translated line

@@ -137,9 +137,11 @@ TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
         bytes.append(QByteArray::number(i));
         const int kind = int(engine() % 1000);
         if (kind < 3)
-            bytes.append("\x82"); // translated
+            bytes.append("\x82"); // translated, still fits in its line
         else if (kind < 4)
             bytes.append("\xa6"); // unsupported: "_" and a warning
+        else if (kind < 6)
+            bytes.append("\xa6\x82\x81\x82"); // longer than its line
         bytes.append(kind % 7 == 0 ? "\n" : (kind % 11 == 0 ? "\r\n\r\n" : "\r\n"));
     }
     bytes.append("/music/last.mp3");
