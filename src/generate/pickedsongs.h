@@ -19,6 +19,8 @@ class PickedSongs {
 public:
     qsizetype size() const { return qsizetype(m_ends.size()); }
     bool isEmpty() const { return m_ends.empty(); }
+    // The bytes of the playlist's lines.
+    qsizetype byteSize() const { return m_bytes; }
     QByteArrayView utf8(qsizetype i) const {
         const qsizetype start = i == 0 ? 0 : m_ends[std::size_t(i - 1)];
         return QByteArrayView(m_lines.data() + start, m_ends[std::size_t(i)] - start - 2);

@@ -8,7 +8,11 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace mixgen {
@@ -41,35 +45,84 @@ qsizetype drawPosition(const FoundSongs& found, RandomSource& random) {
     return found.storedPosition(indexFor(random.next(), found.size()));
 }
 
-} // namespace
+// The gathered lines are handed on in pieces of about this size.
+constexpr qsizetype kLinesPiece = qsizetype(1) << 20;
 
-int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random) {
-    picked.clear();
-    if (requested <= 0 || found.isEmpty())
-        return 0;
-    // First the picks alone: which songs, in order. Their names lie anywhere in a block of
-    // tens of megabytes, and are fetched afterwards several at a time.
-    std::vector<qsizetype> positions;
-    positions.reserve(std::size_t(std::min<qsizetype>(requested, found.size())));
-    for (int counter = 1; !found.isEmpty() && counter <= requested; ++counter) {
-        const qsizetype position = drawPosition(found, random);
-        found.takeStored(position);
-        positions.push_back(position);
-    }
-
-    // No name is longer than the store that holds it.
-    picked.reserve(qsizetype(positions.size()), found.storedBytes());
+// Fetches the picked songs' names into picked as the draw makes their positions known (drawn
+// counts those ready), several at a time, and hands the lines on to out in pieces.
+void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& positions,
+                 std::atomic<int>& drawn, PickedSongs& picked,
+                 const std::function<void(QByteArrayView)>& out) {
     // The memory is asked for the songs a few picks ahead, so that their fetches overlap.
     constexpr std::size_t kAhead = 16;
+    std::size_t ready = 0;
+    qsizetype handedOn = 0;
     for (std::size_t i = 0; i < positions.size(); ++i) {
-        if (i + 2 * kAhead < positions.size())
+        while (i >= ready) {
+            const int now = drawn.load(std::memory_order_acquire);
+            ready = std::size_t(now);
+            if (i < ready)
+                break;
+            drawn.wait(now, std::memory_order_acquire);
+        }
+        if (i + 2 * kAhead < ready)
             found.prefetchRecord(positions[i + 2 * kAhead]);
-        if (i + kAhead < positions.size())
+        if (i + kAhead < ready)
             found.prefetchName(positions[i + kAhead]);
         // The found songs are kept in UTF-8 already: the line is the song as it stands.
         picked.append(found.storedUtf8(positions[i]));
+        if (out && picked.byteSize() - handedOn >= kLinesPiece) {
+            out(QByteArrayView(picked.lines()).sliced(handedOn));
+            handedOn = picked.byteSize();
+        }
     }
-    return int(picked.size());
+    if (out)
+        out(QByteArrayView(picked.lines()).sliced(handedOn));
+}
+
+// The pick: the draws are made on this thread one after another, each after its own re-seed;
+// meanwhile a second thread fetches the names of the songs drawn from all over the store and
+// hands their lines on, so that neither the fetching nor the writing adds to the time.
+int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random,
+              const std::function<void(QByteArrayView)>& out) {
+    picked.clear();
+    if (requested <= 0 || found.isEmpty())
+        return 0;
+    const auto count = std::size_t(std::min<qsizetype>(requested, found.size()));
+    std::vector<qsizetype> positions(count);
+    // No name is longer than the store that holds it.
+    picked.reserve(qsizetype(count), found.storedBytes());
+    std::atomic<int> drawn{0};
+    std::thread gatherer;
+    try {
+        gatherer = std::thread(gatherLines, std::cref(found), std::cref(positions), std::ref(drawn),
+                               std::ref(picked), std::cref(out));
+    } catch (const std::system_error&) {
+        // No thread to be had: the names are fetched after the draws instead.
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        positions[i] = drawPosition(found, random);
+        found.takeStored(positions[i]);
+        // Made known in batches, and the gatherer (which is faster) woken more seldom still: a
+        // count that changed with every draw would keep both threads handing its cache line
+        // to and fro, and each wake-up is a call into the system.
+        const std::size_t done = i + 1;
+        if (done % 256 == 0 || done == count)
+            drawn.store(int(done), std::memory_order_release);
+        if (done % 4096 == 0 || done == count)
+            drawn.notify_one();
+    }
+    if (gatherer.joinable())
+        gatherer.join();
+    else
+        gatherLines(found, positions, drawn, picked, out);
+    return int(count);
+}
+
+} // namespace
+
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random) {
+    return pickLines(found, picked, requested, random, {});
 }
 
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
@@ -114,8 +167,11 @@ int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, const QS
             *writeFailed = true;
         return 0;
     }
-    const int count = pickAndWrite(found, picked, requested, random);
-    const bool written = file.commit(picked.lines());
+    // The lines go into the fresh file while the pick goes on; after a failed write nothing
+    // more is written and the commit fails with its reason.
+    const int count = pickLines(found, picked, requested, random,
+                                [&file](QByteArrayView lines) { file.write(lines); });
+    const bool written = file.commit();
     if (!written)
         reportWriteFailure(outputPath, file.why());
     if (writeFailed)

@@ -1,5 +1,7 @@
 #include "platform/pagedblock.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -12,10 +14,16 @@ namespace {
 
 // A huge page: blocks of at least this size ask for them.
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// The addresses a block sets aside when it is first made.
+constexpr std::size_t kReach = std::size_t(1) << 30;
 
-std::size_t roundedToPages(std::size_t bytes) {
+std::size_t pageSize() {
     static const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
-    return (bytes + page - 1) / page * page;
+    return page;
+}
+
+std::size_t roundedUp(std::size_t value, std::size_t step) {
+    return (value + step - 1) / step * step;
 }
 
 } // namespace
@@ -36,7 +44,27 @@ PagedBlock& PagedBlock::operator=(PagedBlock&& other) noexcept {
 void PagedBlock::reserve(std::size_t bytes) {
     if (bytes <= m_capacity)
         return;
-    const std::size_t capacity = roundedToPages(bytes);
+    if (m_data == nullptr) {
+        // A wide stretch of addresses is set aside at once, starting on a huge page's edge:
+        // it costs no memory until written, and the block grows inside it without moving
+        // (a block that moves to an address off that edge loses its huge pages).
+        const std::size_t wide = roundedUp(std::max(bytes, kReach), kHugePage);
+        void* stretch = ::mmap(nullptr, wide + kHugePage, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (stretch != MAP_FAILED) {
+            const auto start = roundedUp(reinterpret_cast<std::uintptr_t>(stretch), kHugePage);
+            const std::size_t head = start - reinterpret_cast<std::uintptr_t>(stretch);
+            if (head > 0)
+                ::munmap(stretch, head);
+            ::munmap(reinterpret_cast<char*>(start) + wide, kHugePage - head);
+            m_data = reinterpret_cast<char*>(start);
+            m_capacity = wide;
+            ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
+            return;
+        }
+        // Where addresses are counted against the memory, only what is asked for.
+    }
+    const std::size_t capacity = roundedUp(bytes, pageSize());
     void* block = m_data == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
                                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                                     : ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
