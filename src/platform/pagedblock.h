@@ -5,9 +5,9 @@
 namespace mixgen {
 
 // A block of memory in pages of its own, for stores that grow to tens of megabytes while
-// they are filled. Growing moves the pages, never the bytes they hold, and room that was never
-// written costs no memory, so the block may grow generously. Large blocks ask for huge pages,
-// so that filling them takes few page faults.
+// they are filled. It grows in place inside a wide stretch of addresses set aside when it is
+// made (past it, by moving its pages, never the bytes they hold), and room that was never
+// written costs no memory, so the block may grow generously.
 class PagedBlock {
 public:
     PagedBlock() = default;

@@ -1,7 +1,6 @@
 #include "platform/pagedblock.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -12,8 +11,6 @@ namespace mixgen {
 
 namespace {
 
-// A huge page: blocks of at least this size ask for them.
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
 // The addresses a block sets aside when it is first made.
 constexpr std::size_t kReach = std::size_t(1) << 30;
 
@@ -45,21 +42,14 @@ void PagedBlock::reserve(std::size_t bytes) {
     if (bytes <= m_capacity)
         return;
     if (m_data == nullptr) {
-        // A wide stretch of addresses is set aside at once, starting on a huge page's edge:
-        // it costs no memory until written, and the block grows inside it without moving
-        // (a block that moves to an address off that edge loses its huge pages).
-        const std::size_t wide = roundedUp(std::max(bytes, kReach), kHugePage);
-        void* stretch = ::mmap(nullptr, wide + kHugePage, PROT_READ | PROT_WRITE,
+        // A wide stretch of addresses is set aside at once: it costs no memory until written,
+        // and the block grows inside it without moving.
+        const std::size_t wide = roundedUp(std::max(bytes, kReach), pageSize());
+        void* stretch = ::mmap(nullptr, wide, PROT_READ | PROT_WRITE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (stretch != MAP_FAILED) {
-            const auto start = roundedUp(reinterpret_cast<std::uintptr_t>(stretch), kHugePage);
-            const std::size_t head = start - reinterpret_cast<std::uintptr_t>(stretch);
-            if (head > 0)
-                ::munmap(stretch, head);
-            ::munmap(reinterpret_cast<char*>(start) + wide, kHugePage - head);
-            m_data = reinterpret_cast<char*>(start);
+            m_data = static_cast<char*>(stretch);
             m_capacity = wide;
-            ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
             return;
         }
         // Where addresses are counted against the memory, only what is asked for.
@@ -70,9 +60,6 @@ void PagedBlock::reserve(std::size_t bytes) {
                                     : ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
     if (block == MAP_FAILED)
         throw std::bad_alloc();
-    // Only advice: where the system has no huge pages for us, small ones serve as well.
-    if (capacity >= kHugePage)
-        ::madvise(block, capacity, MADV_HUGEPAGE);
     m_data = static_cast<char*>(block);
     m_capacity = capacity;
 }
