@@ -5,7 +5,8 @@
 # second program (an older build), it is measured the same way.
 #
 # Usage: bench/bench_owncost.sh [path/to/mixgen [path/to/older/mixgen]]
-# The tree is $MIXGEN_BENCH_TREE (default /tmp/mixgen-million), N=100000; needs perf.
+# The tree is $MIXGEN_BENCH_TREE (default /tmp/mixgen-million), every song pattern on,
+# N=100000; needs perf.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,7 +19,7 @@ runs="${MIXGEN_BENCH_RUNS:-5}"
 command -v perf > /dev/null || { echo "perf is needed" >&2; exit 2; }
 
 source "$here/bench/benchenv.sh"
-bench_env bench-owncost
+bench_env bench-owncost all-songs
 
 request() { echo "/P:$tree /O:$work/mix.m3u /N:100000 /S /Y"; }
 
