@@ -29,8 +29,8 @@ public:
     // its name.
     QString entry(qsizetype i) const;
     QStringList entries() const;
-    // The playlist file's bytes. They stay in the store: valid while it is not changed.
-    QByteArray lines() const { return QByteArray::fromRawData(m_lines.data(), m_bytes); }
+    // The playlist file's bytes, as the store holds them: valid while it is not changed.
+    QByteArrayView lines() const { return QByteArrayView(m_lines.data(), m_bytes); }
 
     // Makes room for songs more songs whose names take at most bytes in all.
     void reserve(qsizetype songs, qsizetype bytes);

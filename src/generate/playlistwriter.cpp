@@ -72,12 +72,12 @@ void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& position
         // The found songs are kept in UTF-8 already: the line is the song as it stands.
         picked.append(found.storedUtf8(positions[i]));
         if (out && picked.byteSize() - handedOn >= kLinesPiece) {
-            out(QByteArrayView(picked.lines()).sliced(handedOn));
+            out(picked.lines().sliced(handedOn));
             handedOn = picked.byteSize();
         }
     }
     if (out)
-        out(QByteArrayView(picked.lines()).sliced(handedOn));
+        out(picked.lines().sliced(handedOn));
 }
 
 // The pick: the draws are made on this thread one after another, each after its own re-seed;
@@ -103,9 +103,9 @@ int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSourc
     for (std::size_t i = 0; i < count; ++i) {
         positions[i] = drawPosition(found, random);
         found.takeStored(positions[i]);
-        // Made known in batches, and the gatherer (which is faster) woken more seldom still: a
-        // count that changed with every draw would keep both threads handing its cache line
-        // to and fro, and each wake-up is a call into the system.
+        // Made known in batches, and the gatherer woken more seldom still: a count that changed
+        // with every draw would keep both threads handing its cache line to and fro, and each
+        // wake-up is a call into the system.
         const std::size_t done = i + 1;
         if (done % 256 == 0 || done == count)
             drawn.store(int(done), std::memory_order_release);
