@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    QStringList picked;
+    PickedSongs picked;
     ClockSeededRandom random;
     const int written = pickAndWrite(found, picked, requested, QFile::decodeName(argv[3]), random);
     std::printf("%.3f\n", double(timer.nsecsElapsed()) / 1e9);

@@ -2,23 +2,22 @@
 
 #include "core/numbertext.h"
 #include "generate/randomsource.h"
-#include "generate/remainingpositions.h"
 #include "platform/filereplacement.h"
 #include "platform/messages.h"
 
-#include <QBuffer>
-#include <QStringBuilder>
+#include <QIODevice>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace mixgen {
 
 namespace {
-
-struct PickResult {
-    int picked = 0;
-    bool writeFailed = false;
-};
 
 // The reason, when known, stands on a line of its own after the message.
 void reportWriteFailure(const QString& outputPath, const QString& reason = QString()) {
@@ -38,43 +37,114 @@ qsizetype indexFor(double r, qsizetype count) {
     return qsizetype(scaled);
 }
 
-PickResult pickInto(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
-                    const QString& outputPath, RandomSource& random) {
-    PickResult result;
-    if (requested <= 0 || found.isEmpty())
-        return result;
-    RemainingPositions positions(found.size());
-    picked.reserve(picked.size() + std::min<qsizetype>(requested, found.size()));
-    QByteArray line; // one buffer for every line: no allocation per song
-    for (int counter = 1; positions.remaining() > 0 && counter <= requested; ++counter) {
-        // A fresh seed before every single pick; the generator mixes it into its state.
-        random.reseed(random.timeOfDay() * 3.141592);
-        const qsizetype position =
-            positions.positionAt(indexFor(random.next(), positions.remaining()));
-        // The found songs are kept in UTF-8 already: the line is the song as it stands.
-        const QByteArrayView song = found.utf8(position);
-        line.clear();
-        line.append(song);
-        line.append("\r\n", 2);
-        if (sink.write(line) != line.size()) {
-            reportWriteFailure(outputPath);
-            result.writeFailed = true;
-            break;
+// One pick: a fresh seed before every single pick (the generator mixes it into its state),
+// then the index of the next value within the songs left; returns the song's position in the
+// store.
+qsizetype drawPosition(const FoundSongs& found, RandomSource& random) {
+    random.reseed(random.timeOfDay() * 3.141592);
+    return found.storedPosition(indexFor(random.next(), found.size()));
+}
+
+// The gathered lines are handed on in pieces of about this size.
+constexpr qsizetype kLinesPiece = qsizetype(1) << 20;
+
+// Fetches the picked songs' names into picked as the draw makes their positions known (drawn
+// counts those ready), several at a time, and hands the lines on to out in pieces.
+void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& positions,
+                 std::atomic<int>& drawn, PickedSongs& picked,
+                 const std::function<void(QByteArrayView)>& out) {
+    // The memory is asked for the songs a few picks ahead, so that their fetches overlap.
+    constexpr std::size_t kAhead = 16;
+    std::size_t ready = 0;
+    qsizetype handedOn = 0;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        while (i >= ready) {
+            const int now = drawn.load(std::memory_order_acquire);
+            ready = std::size_t(now);
+            if (i < ready)
+                break;
+            drawn.wait(now, std::memory_order_acquire);
         }
-        picked.append(sequenceNumber(counter) % QLatin1Char(' ') % QString::fromUtf8(song));
-        positions.take(position);
-        ++result.picked;
+        if (i + 2 * kAhead < ready)
+            found.prefetchRecord(positions[i + 2 * kAhead]);
+        if (i + kAhead < ready)
+            found.prefetchName(positions[i + kAhead]);
+        // The found songs are kept in UTF-8 already: the line is the song as it stands.
+        picked.append(found.storedUtf8(positions[i]));
+        if (out && picked.byteSize() - handedOn >= kLinesPiece) {
+            out(picked.lines().sliced(handedOn));
+            handedOn = picked.byteSize();
+        }
     }
-    // The songs that stay close up, in their order.
-    found.keepOnly([&positions](qsizetype i) { return !positions.isTaken(i); });
-    return result;
+    if (out)
+        out(picked.lines().sliced(handedOn));
+}
+
+// The pick: the draws are made on this thread one after another, each after its own re-seed;
+// meanwhile a second thread fetches the names of the songs drawn from all over the store and
+// hands their lines on, so that neither the fetching nor the writing adds to the time.
+int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random,
+              const std::function<void(QByteArrayView)>& out) {
+    picked.clear();
+    if (requested <= 0 || found.isEmpty())
+        return 0;
+    const auto count = std::size_t(std::min<qsizetype>(requested, found.size()));
+    std::vector<qsizetype> positions(count);
+    // No name is longer than the store that holds it.
+    picked.reserve(qsizetype(count), found.storedBytes());
+    std::atomic<int> drawn{0};
+    std::thread gatherer;
+    try {
+        gatherer = std::thread(gatherLines, std::cref(found), std::cref(positions), std::ref(drawn),
+                               std::ref(picked), std::cref(out));
+    } catch (const std::system_error&) {
+        // No thread to be had: the names are fetched after the draws instead.
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        positions[i] = drawPosition(found, random);
+        found.takeStored(positions[i]);
+        // Made known in batches, and the gatherer woken more seldom still: a count that changed
+        // with every draw would keep both threads handing its cache line to and fro, and each
+        // wake-up is a call into the system.
+        const std::size_t done = i + 1;
+        if (done % 256 == 0 || done == count)
+            drawn.store(int(done), std::memory_order_release);
+        if (done % 4096 == 0 || done == count)
+            drawn.notify_one();
+    }
+    if (gatherer.joinable())
+        gatherer.join();
+    else
+        gatherLines(found, positions, drawn, picked, out);
+    return int(count);
 }
 
 } // namespace
 
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random) {
+    return pickLines(found, picked, requested, random, {});
+}
+
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random) {
-    return pickInto(found, picked, requested, sink, outputPath, random).picked;
+    PickedSongs done;
+    QByteArray line; // one buffer for every line: no allocation per song
+    for (int counter = 1; !found.isEmpty() && counter <= requested; ++counter) {
+        const qsizetype position = drawPosition(found, random);
+        const QByteArrayView song = found.storedUtf8(position);
+        line.clear();
+        line.append(song);
+        line.append("\r\n", 2);
+        // A song leaves the found songs only once its line was written.
+        if (sink.write(line) != line.size()) {
+            reportWriteFailure(outputPath);
+            break;
+        }
+        done.append(song);
+        found.takeStored(position);
+    }
+    picked.append(done.entries());
+    return int(done.size());
 }
 
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
@@ -85,8 +155,9 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevi
     return count;
 }
 
-int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed) {
+    picked.clear();
     // The playlist replaces the old file whole once it is complete, so a full disk or a
     // second request writing the same file never leaves a broken playlist behind.
     FileReplacement file(outputPath);
@@ -96,14 +167,23 @@ int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QS
             *writeFailed = true;
         return 0;
     }
-    QBuffer lines;
-    lines.open(QIODevice::WriteOnly);
-    const int count = pickInto(found, picked, requested, lines, outputPath, random).picked;
-    const bool written = file.commit(lines.data());
+    // The lines go into the fresh file while the pick goes on; after a failed write nothing
+    // more is written and the commit fails with its reason.
+    const int count = pickLines(found, picked, requested, random,
+                                [&file](QByteArrayView lines) { file.write(lines); });
+    const bool written = file.commit();
     if (!written)
         reportWriteFailure(outputPath, file.why());
     if (writeFailed)
         *writeFailed = !written;
+    return count;
+}
+
+int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
+                 RandomSource& random, bool* writeFailed) {
+    PickedSongs songs;
+    const int count = pickAndWrite(found, songs, requested, outputPath, random, writeFailed);
+    picked.append(songs.entries());
     return count;
 }
 

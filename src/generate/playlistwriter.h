@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generate/foundsongs.h"
+#include "generate/pickedsongs.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,16 +26,22 @@ OverwriteOutcome askOverwrite(const QString& outputPath, bool yesSwitch, bool co
 // cannot even be tested (empty, too long, a folder on the way that may not be searched).
 bool normalFileExists(const QString& path, bool* cannotTell = nullptr);
 
-// The pick and the writing: draws up to requested songs from found (removing each), appends
-// "0001 <path>" entries to picked and writes each path as one CR LF line of the playlist,
+// The pick and the writing: draws up to requested songs from found (removing each), keeps
+// them in picked (cleared first) and writes each path as one CR LF line of the playlist,
 // which replaces the file at outputPath whole (an empty playlist too) or not at all. When the
 // file cannot be made, nothing is picked; a failure shows its message with the reason.
 // Returns the number of songs picked; *writeFailed tells whether the failure message came.
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, const QString& outputPath,
+                 RandomSource& random, bool* writeFailed = nullptr);
+// The same with the numbered entries ("0001 <path>") appended to a plain list.
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed = nullptr);
 
-// The same into an open device (a file, or a buffer in memory). outputPath only names the
-// playlist in the failure message.
+// The pick alone, in memory: picked (cleared first) holds the playlist's lines.
+int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random);
+
+// The same into an open device, one write a line; a song is taken only once its line was
+// written. outputPath only names the playlist in the failure message.
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random);
 

@@ -27,13 +27,13 @@ public:
     bool isTaken(qsizetype position) const;
 
 private:
-    static constexpr qsizetype kWordsPerBlock = 16;
+    static constexpr qsizetype kWordsPerBlock = 4;
     static constexpr qsizetype kBlockSize = kWordsPerBlock * 64;
 
     std::vector<std::uint64_t> m_present;  // bit set: the entry is still there
     std::vector<std::int32_t> m_blockTree; // 1-based Fenwick tree over the blocks' counts
     qsizetype m_remaining;
-    qsizetype m_topStep; // the largest power of two not above the number of blocks
+    qsizetype m_topStep; // the number of blocks that the tree spans: a power of two
 };
 
 } // namespace mixgen

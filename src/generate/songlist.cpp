@@ -16,18 +16,24 @@ namespace {
 // Read at a time from the growing list.
 constexpr qint64 kChunk = 1 << 20;
 
-bool hasByteAbove127(const char* data, qsizetype length) {
+// Where the first byte above 127 lies, or length when there is none.
+qsizetype firstByteAbove127(const char* data, qsizetype length) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     qsizetype i = 0;
-    for (; i + 8 <= length; i += 8) { // eight bytes at a time
-        std::uint64_t word;
-        std::memcpy(&word, data + i, sizeof word);
-        if (word & 0x8080808080808080ULL)
-            return true;
+    for (; i + 32 <= length; i += 32) { // four words at a time while all are plain
+        std::uint64_t words[4];
+        std::memcpy(words, data + i, sizeof words);
+        if ((words[0] | words[1] | words[2] | words[3]) & kHighBits)
+            break;
     }
     for (; i < length; ++i)
         if (data[i] & 0x80)
-            return true;
-    return false;
+            return i;
+    return length;
+}
+
+bool hasByteAbove127(const char* data, qsizetype length) {
+    return firstByteAbove127(data, length) < length;
 }
 
 // Each byte above 127 as the UTF-8 of its character from the table; 0 where the table has
@@ -70,22 +76,28 @@ void SongListDecoder::decodeLine(const char* data, qsizetype length) {
         m_songs.append(QByteArrayView(data, length));
         return;
     }
+    translateLine(data, length);
+    m_songs.append(m_line);
+}
+
+void SongListDecoder::translateLine(const char* data, qsizetype length) {
     const std::array<Utf8Pair, 256>& table = translationTable();
-    m_line.clear();
+    m_line.resize(2 * length); // every byte gives at most two
+    char* out = m_line.data();
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(data[i]);
         if (byte < 128) {
-            m_line.append(char(byte));
+            *out++ = char(byte);
         } else if (table[byte].lead != 0) {
-            m_line.append(table[byte].lead);
-            m_line.append(table[byte].trail);
+            *out++ = table[byte].lead;
+            *out++ = table[byte].trail;
         } else {
             // Warned about once the list is read, in list order, one warning a character.
             m_unsupported.push_back({byte, QByteArray(data, length)});
-            m_line.append('_');
+            *out++ = '_';
         }
     }
-    m_songs.append(m_line);
+    m_line.truncate(out - m_line.constData());
 }
 
 qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool atEnd) {
@@ -103,6 +115,57 @@ qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool at
         start = end + 1;
     }
     return std::min(start, size);
+}
+
+void SongListDecoder::decodeReadLines(bool atEnd) {
+    const QByteArrayView read = m_songs.unread();
+    const char* data = read.data();
+    const qsizetype size = read.size();
+    // Lines before the first byte above 127 are UTF-8 as they stand.
+    qsizetype firstHigh = firstByteAbove127(data, size);
+    qsizetype start = 0;
+    while (start < size) {
+        const auto* lineEnd =
+            static_cast<const char*>(std::memchr(data + start, '\n', std::size_t(size - start)));
+        if (!lineEnd && !atEnd)
+            return; // the rest of this line has not arrived yet
+        const qsizetype end = lineEnd ? lineEnd - data : size;
+        const qsizetype lineLength = (lineEnd ? end + 1 : end) - start;
+        qsizetype length = end - start;
+        if (length > 0 && data[end - 1] == '\r')
+            --length;
+        if (firstHigh >= end) {
+            m_songs.keepUnread(length, lineLength);
+        } else {
+            // Translated, a name is longer by a byte for each letter of the table; most still
+            // fit in their line, over their line end.
+            const std::size_t warned = m_unsupported.size();
+            translateLine(data + start, length);
+            if (m_line.size() > lineLength) {
+                m_unsupported.resize(warned); // the copy below meets them again
+                break;
+            }
+            m_songs.keepUnreadAs(m_line, lineLength);
+            if (end < size)
+                firstHigh = end + firstByteAbove127(data + end, size - end);
+        }
+        start = end + 1;
+    }
+    if (start >= size)
+        return;
+    // A name longer than its line: the rest is decoded from a copy, so that the longer names
+    // can take the place of the bytes read. What is left of a line still being written goes
+    // back.
+    const qsizetype rest = size - start;
+    m_copy.resize(rest);
+    std::memcpy(m_copy.data(), data + start, std::size_t(rest));
+    m_songs.dropUnread();
+    const qsizetype used = decodeLines(m_copy.constData(), rest, atEnd);
+    if (used < rest) {
+        std::memcpy(m_songs.roomToRead(rest - used), m_copy.constData() + used,
+                    std::size_t(rest - used));
+        m_songs.addRead(rest - used);
+    }
 }
 
 void SongListDecoder::warnAboutUnsupportedCharacters() {
@@ -130,8 +193,8 @@ SongListReader::End SongListReader::finish() {
     if (!readNew(true))
         return End::Failed;
     // A last line without its end counts too.
-    m_decoder.decodeLines(m_tail.constData(), m_tail.size(), true);
-    m_tail.clear();
+    m_decoder.decodeReadLines(true);
+    m_songs.dropUnread();
     return End::Read;
 }
 
@@ -139,26 +202,26 @@ bool SongListReader::readNew(bool mustRead) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return !mustRead;
-    if (file.size() < m_readUpTo) { // the list was started afresh
+    const qint64 fileSize = file.size();
+    if (fileSize < m_readUpTo) { // the list was started afresh
         m_readUpTo = 0;
-        m_tail.clear();
         m_songs.clear();
         m_decoder.forgetUnsupported();
     }
     if (!file.seek(m_readUpTo))
         return false;
+    // Room for all that the file holds now, so the store does not grow while it is read.
+    m_songs.roomToRead(fileSize - m_readUpTo + kChunk);
     for (;;) {
-        const qsizetype kept = m_tail.size();
-        m_tail.resize(kept + kChunk);
-        const qint64 got = file.read(m_tail.data() + kept, kChunk);
-        m_tail.resize(kept + qMax<qint64>(got, 0));
+        // Read in pieces that stay in the cache while their lines are found.
+        const qint64 got = file.read(m_songs.roomToRead(kChunk), kChunk);
         if (got < 0)
             return false;
         if (got == 0)
             return true;
+        m_songs.addRead(got);
         m_readUpTo += got;
-        const qsizetype used = m_decoder.decodeLines(m_tail.constData(), m_tail.size(), false);
-        m_tail.remove(0, used);
+        m_decoder.decodeReadLines(false);
     }
 }
 

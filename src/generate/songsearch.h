@@ -71,6 +71,11 @@ public:
     // Decodes every complete line of data (and, atEnd, a last line without its end too).
     // Returns how many bytes were used; the rest waits for more.
     qsizetype decodeLines(const char* data, qsizetype size, bool atEnd);
+    // The same for the lines read straight into the songs' own block (FoundSongs::unread):
+    // plain names stay where they were read, translated names take the place of their line
+    // when they fit in it, and from the first that does not on, the rest is decoded from a
+    // copy. What is left waits there for more.
+    void decodeReadLines(bool atEnd);
     void warnAboutUnsupportedCharacters();
     void forgetUnsupported() { m_unsupported.clear(); }
 
@@ -80,9 +85,12 @@ private:
         QByteArray lineAsRead;
     };
     void decodeLine(const char* data, qsizetype length);
+    // A line with bytes above 127 into m_line, its unsupported characters noted.
+    void translateLine(const char* data, qsizetype length);
 
     FoundSongs& m_songs;
     QByteArray m_line; // scratch: one translated line
+    QByteArray m_copy; // scratch: read lines that must be changed before they are kept
     std::vector<Unsupported> m_unsupported;
 };
 
@@ -108,10 +116,10 @@ private:
     bool readNew(bool mustRead);
 
     QString m_path;
-    FoundSongs& m_songs;
+    FoundSongs& m_songs; // also holds what was read but not yet decoded: the start of a line
+                         // still being written
     SongListDecoder m_decoder;
     qint64 m_readUpTo = 0;
-    QByteArray m_tail; // read but not yet decoded: the start of a line still being written
 };
 
 // The last steps of the search, once the interpreter has ended: reads the rest of the list.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace mixgen {
@@ -20,9 +21,12 @@ public:
 
     // Checks the target and makes the fresh file. False with the reason in why().
     bool begin();
+    // Writes bytes into the fresh file, after what was written before. False with the reason
+    // in why(); the target is untouched and the commit fails.
+    bool write(QByteArrayView bytes);
     // Writes bytes into the fresh file, flushes it to the disk and renames it over the
     // target. False with the reason in why(); the target is then untouched.
-    bool commit(const QByteArray& bytes);
+    bool commit(QByteArrayView bytes = {});
 
     const QString& why() const { return m_why; }
 

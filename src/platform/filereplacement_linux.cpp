@@ -114,10 +114,18 @@ bool FileReplacement::begin() {
     return true;
 }
 
-bool FileReplacement::commit(const QByteArray& bytes) {
+bool FileReplacement::write(QByteArrayView bytes) {
     if (m_fd < 0)
         return false;
-    if (!writeAll(m_fd, bytes) || ::fsync(m_fd) != 0)
+    if (!writeAll(m_fd, bytes))
+        return fail(systemError(errno));
+    return true;
+}
+
+bool FileReplacement::commit(QByteArrayView bytes) {
+    if (!write(bytes))
+        return false;
+    if (::fsync(m_fd) != 0)
         return fail(systemError(errno));
     const int fd = m_fd;
     m_fd = -1;

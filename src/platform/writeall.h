@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 
 #include <cerrno>
 #include <unistd.h>
@@ -9,8 +9,8 @@ namespace mixgen {
 
 // Writes all of bytes to fd, going on after short writes and interruptions. False (errno set)
 // when a write failed.
-inline bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
+inline bool writeAll(int fd, QByteArrayView bytes) {
+    const char* data = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, data, static_cast<size_t>(left));

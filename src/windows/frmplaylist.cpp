@@ -15,6 +15,7 @@
 #include "windows/frmmain.h"
 #include "windows/frmoptions.h"
 #include "windows/launcher.h"
+#include "windows/pickedsongsmodel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,7 +28,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStringListModel>
 #include <QTimer>
 
 namespace mixgen {
@@ -129,7 +129,7 @@ void frmPlaylist::initButtons() {
 }
 
 void frmPlaylist::initLists() {
-    m_finalModel = new QStringListModel(this);
+    m_finalModel = new PickedSongsModel(m_picked, this);
     m_initModel = new FoundSongsModel(m_found, this);
 
     lstFinal = makeList(this, m_finalModel, twipsRect(120, 720, 10215, 2940));
@@ -149,7 +149,7 @@ void frmPlaylist::initTabOrder() {
 }
 
 QStringList frmPlaylist::pickedSongs() const {
-    return m_finalModel->stringList();
+    return m_picked.entries();
 }
 
 QStringList frmPlaylist::foundSongs() const {
@@ -219,7 +219,8 @@ void frmPlaylist::prepareForRun() {
     m_writeFailed = false;
     m_found.clear();
     m_initModel->storeChanged();
-    m_finalModel->setStringList({});
+    m_picked.clear();
+    m_finalModel->storeChanged();
 
     for (QPushButton* button : {cmdClose, cmdOpen, cmdRedo, cmdEnqueue}) {
         button->setEnabled(false);
@@ -287,12 +288,12 @@ void frmPlaylist::runSteps() {
     lblWait->show();
     repaint();
 
-    QStringList picked;
     ClockSeededRandom random;
-    const int written = pickAndWrite(m_found, picked, requestedSongCount(m_main.txtNumber->text()),
-                                     output, random, &m_writeFailed);
+    const int written =
+        pickAndWrite(m_found, m_picked, requestedSongCount(m_main.txtNumber->text()), output,
+                     random, &m_writeFailed);
     m_initModel->storeChanged();
-    m_finalModel->setStringList(picked);
+    m_finalModel->storeChanged();
     if (m_main.isCommandLineRequest())
         setExitStatus(written > 0 && !m_writeFailed ? 0 : 1);
     finishRun();

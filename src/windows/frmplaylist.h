@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generate/foundsongs.h"
+#include "generate/pickedsongs.h"
 
 #include "windows/busypointer.h"
 
@@ -11,11 +12,11 @@ class QFrame;
 class QLabel;
 class QListView;
 class QPushButton;
-class QStringListModel;
 
 namespace mixgen {
 
 class FoundSongsModel;
+class PickedSongsModel;
 class frmMain;
 
 // The playlist window: showing it runs a whole generation (the overwrite question, the song
@@ -97,7 +98,8 @@ private:
     QString playlistPath() const;
 
     frmMain& m_main;
-    QStringListModel* m_finalModel = nullptr;
+    PickedSongs m_picked; // this run's songs, shown numbered
+    PickedSongsModel* m_finalModel = nullptr;
     FoundSongs m_found; // what the search found and the pick left over
     FoundSongsModel* m_initModel = nullptr;
     QString m_tag;

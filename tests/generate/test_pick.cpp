@@ -340,3 +340,82 @@ TEST(HandOff, SwitchesFirstThenTheActionSetting) {
     EXPECT_EQ(handOffFor(false, false, "play "), HandOff::None);
     EXPECT_EQ(handOffFor(false, false, ""), HandOff::None);
 }
+
+// Catches songs left over that are read past the pick's marks (a taken song still listed, the
+// order changed), a second pick from the same list that forgets the first, a copy or a new
+// song that brings taken songs back, and playlist lines that differ from the entries shown.
+TEST(Pick, SongsLeftAfterAPickAreTheShiftingListsLeftovers) {
+    const QList<double> values = drawsFrom(3, 900);
+    QStringList expectedFound = songs(1000);
+    const QStringList expectedPicked = shiftingPick(expectedFound, 900, values);
+
+    FoundSongs found(songs(1000));
+    PickedSongs picked;
+    ScriptedRandom random(values.mid(0, 600));
+    ASSERT_EQ(pickAndWrite(found, picked, 600, random), 600);
+    QByteArray lines;
+    for (const QString& song : expectedPicked.mid(0, 600))
+        lines.append(song.toUtf8() + "\r\n");
+    EXPECT_EQ(picked.lines(), lines);
+    EXPECT_EQ(picked.entry(599), "0600 " + expectedPicked[599]);
+
+    ScriptedRandom more(values.mid(600));
+    ASSERT_EQ(pickAndWrite(found, picked, 300, more), 300);
+    EXPECT_EQ(picked.entries().first(), "0001 " + expectedPicked[600]);
+    ASSERT_EQ(found.size(), 100);
+    for (qsizetype i = 0; i < found.size(); ++i)
+        ASSERT_EQ(found.at(i), expectedFound[i]) << "index " << i;
+    EXPECT_EQ(found.toStringList(), expectedFound);
+    EXPECT_EQ(FoundSongs(found).toStringList(), expectedFound);
+
+    found.append("/music/new.mp3");
+    expectedFound.append("/music/new.mp3");
+    EXPECT_EQ(found.toStringList(), expectedFound);
+    EXPECT_EQ(found.at(100), "/music/new.mp3");
+}
+
+// Catches a playlist written in pieces that loses, repeats or reorders lines at a piece's
+// edge, and a write that fails after the first piece but is taken for success or leaves part
+// of a playlist behind.
+TEST(PlaylistFile, LargePickWrittenInPieces) {
+    QStringList all;
+    for (int i = 0; i < 40'000; ++i)
+        all.append(
+            QStringLiteral("/music/a rather long folder name %1/and a longer song name %2.mp3")
+                .arg(i % 300)
+                .arg(i));
+    const QList<double> values = drawsFrom(5, 30'000);
+    QStringList left = all;
+    const QStringList expected = shiftingPick(left, 30'000, values);
+    QByteArray lines;
+    for (const QString& song : expected)
+        lines.append(song.toUtf8() + "\r\n");
+    ASSERT_GT(lines.size(), 1 << 21); // at least two whole pieces
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString output = dir.filePath("Mix.m3u");
+    ScriptedMessages messages;
+    FoundSongs found(all);
+    PickedSongs picked;
+    ScriptedRandom random(values);
+    EXPECT_EQ(pickAndWrite(found, picked, 30'000, output, random), 30'000);
+    EXPECT_EQ(test::readFile(output), lines);
+    EXPECT_EQ(picked.entry(29'999), "0000 " + expected.last());
+    EXPECT_EQ(found.toStringList(), left);
+
+    test::writeFile(output, "/old/song.mp3\r\n");
+    messages.expect("An error occured while trying to write to file " + output.toUpper());
+    found = FoundSongs(all);
+    ScriptedRandom again(values);
+    bool writeFailed = false;
+    {
+        const test::FileSizeLimit limit((1 << 20) + 4096);
+        EXPECT_EQ(pickAndWrite(found, picked, 30'000, output, again, &writeFailed), 30'000);
+    }
+    EXPECT_TRUE(writeFailed);
+    EXPECT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(picked.size(), 30'000) << "the picks are shown even when the file failed";
+    EXPECT_EQ(test::readFile(output), "/old/song.mp3\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Mix.m3u"});
+}

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace mixgen;
@@ -121,4 +123,61 @@ TEST(SongList, AMillionSongs) {
     ASSERT_EQ(songs.size(), 1'000'000);
     EXPECT_EQ(songs.at(32767), "/music/song32767.mp3");
     EXPECT_EQ(songs.last(), "/music/song999999.mp3");
+}
+
+// Catches a name read in place that differs from the same line decoded from a copy: lines cut
+// at any read boundary (a CR apart from its LF too), empty lines, lone LF ends, names to
+// translate among plain ones, pieces larger than one read, a last line without its end, and
+// warnings out of list order.
+TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
+    std::mt19937 engine(11);
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 3'500'000; ++i) {
+        bytes.append("/music/Artist ").append(QByteArray::number(i % 97)).append("/song ");
+        bytes.append(QByteArray::number(i));
+        const int kind = int(engine() % 1000);
+        if (kind < 3)
+            bytes.append("\x82"); // translated, still fits in its line
+        else if (kind < 4)
+            bytes.append("\xa6"); // unsupported: "_" and a warning
+        else if (kind < 6)
+            bytes.append("\xa6\x82\x81\x82"); // longer than its line
+        bytes.append(kind % 7 == 0 ? "\n" : (kind % 11 == 0 ? "\r\n\r\n" : "\r\n"));
+    }
+    bytes.append("/music/last.mp3");
+
+    QStringList expected;
+    QStringList expectedWarnings;
+    {
+        ScriptedMessages messages;
+        messages.allow(kWarningStart);
+        expected = decoded(bytes);
+        for (const auto& box : messages.shown())
+            expectedWarnings.append(box.text);
+    }
+    ASSERT_FALSE(expectedWarnings.isEmpty());
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString list = dir.filePath("mixgen.lst");
+    FoundSongs songs;
+    SongListReader reader(list, songs);
+    ScriptedMessages messages;
+    messages.allow(kWarningStart);
+    for (qsizetype at = 0; at < bytes.size();) {
+        // Mostly small pieces, now and then more than a whole read.
+        const qsizetype piece =
+            engine() % 50 == 0 ? qsizetype(engine() % 3'000'000) : qsizetype(engine() % 4000);
+        append(list, bytes.mid(at, piece + 1));
+        at += piece + 1;
+        reader.poll();
+    }
+    ASSERT_EQ(reader.finish(), SongListReader::End::Read);
+    EXPECT_EQ(songs.toStringList(), expected);
+    EXPECT_TRUE(messages.shown().isEmpty()) << "a warning before the list was read";
+    reader.warnAboutUnsupportedCharacters();
+    QStringList warnings;
+    for (const auto& box : messages.shown())
+        warnings.append(box.text);
+    EXPECT_EQ(warnings, expectedWarnings);
 }

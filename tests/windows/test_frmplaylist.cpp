@@ -123,6 +123,29 @@ TEST_F(FrmPlaylistTest, AskingForMoreThanFoundGivesEverySongOnce) {
     EXPECT_TRUE(playlist.foundSongs().isEmpty());
 }
 
+// The hidden list must show the songs the pick left, in their order, and the visible list
+// the numbered picks: both lists are read from the stores only when a view asks.
+TEST_F(FrmPlaylistTest, ListsShowThePicksAndTheSongsLeft) {
+    ScriptedMessages messages;
+    runRequest();
+    const QStringList lines = test::playlistLines(output);
+    const QAbstractItemModel* left = playlist.lstInit->model();
+    ASSERT_EQ(left->rowCount(), 2);
+    QStringList shown;
+    for (int row = 0; row < left->rowCount(); ++row)
+        shown.append(left->index(row, 0).data().toString());
+    EXPECT_EQ(shown, playlist.foundSongs());
+    QStringList expected = allSongPaths();
+    for (const QString& line : lines)
+        expected.removeOne(line);
+    EXPECT_EQ(shown, expected) << "the songs left, in the order found";
+    const QAbstractItemModel* picks = playlist.lstFinal->model();
+    ASSERT_EQ(picks->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(picks->index(row, 0).data().toString(),
+                  QStringLiteral("000%1 ").arg(row + 1) + lines[row]);
+}
+
 // A message seam that looks at the window while a question is up.
 class ProbeMessages final : public MessageSeam {
 public:

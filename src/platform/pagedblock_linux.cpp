@@ -1,0 +1,74 @@
+#include "platform/pagedblock.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace mixgen {
+
+namespace {
+
+// The addresses a block sets aside when it is first made.
+constexpr std::size_t kReach = std::size_t(1) << 30;
+
+std::size_t pageSize() {
+    static const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
+    return page;
+}
+
+std::size_t roundedUp(std::size_t value, std::size_t step) {
+    return (value + step - 1) / step * step;
+}
+
+} // namespace
+
+PagedBlock::PagedBlock(PagedBlock&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_capacity(std::exchange(other.m_capacity, 0)) {
+}
+
+PagedBlock& PagedBlock::operator=(PagedBlock&& other) noexcept {
+    if (this != &other) {
+        release();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_capacity = std::exchange(other.m_capacity, 0);
+    }
+    return *this;
+}
+
+void PagedBlock::reserve(std::size_t bytes) {
+    if (bytes <= m_capacity)
+        return;
+    if (m_data == nullptr) {
+        // A wide stretch of addresses is set aside at once: it costs no memory until written,
+        // and the block grows inside it without moving.
+        const std::size_t wide = roundedUp(std::max(bytes, kReach), pageSize());
+        void* stretch = ::mmap(nullptr, wide, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (stretch != MAP_FAILED) {
+            m_data = static_cast<char*>(stretch);
+            m_capacity = wide;
+            return;
+        }
+        // Where addresses are counted against the memory, only what is asked for.
+    }
+    const std::size_t capacity = roundedUp(bytes, pageSize());
+    void* block = m_data == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                    : ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    m_data = static_cast<char*>(block);
+    m_capacity = capacity;
+}
+
+void PagedBlock::release() {
+    if (m_data != nullptr)
+        ::munmap(m_data, m_capacity);
+    m_data = nullptr;
+    m_capacity = 0;
+}
+
+} // namespace mixgen
