@@ -1,7 +1,10 @@
 #include "listoutput.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace mixgen::cmd {
@@ -19,6 +22,34 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool writeAll(int fd, const std::vector<std::string>& blocks) {
+    std::vector<iovec> parts;
+    for (const std::string& block : blocks) {
+        if (!block.empty())
+            parts.push_back({const_cast<char*>(block.data()), block.size()});
+    }
+    std::size_t first = 0;
+    while (first < parts.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(parts.size() - first, IOV_MAX));
+        ssize_t written = ::writev(fd, parts.data() + first, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        // Past the blocks written whole, then into the one written in part.
+        while (first < parts.size() && static_cast<std::size_t>(written) >= parts[first].iov_len) {
+            written -= static_cast<ssize_t>(parts[first].iov_len);
+            ++first;
+        }
+        if (written > 0) {
+            parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + written;
+            parts[first].iov_len -= static_cast<std::size_t>(written);
+        }
+    }
+    return true;
+}
+
 int openListFile(const std::string& path, bool append) {
     const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
     int fd;
@@ -28,22 +59,47 @@ int openListFile(const std::string& path, bool append) {
     return fd;
 }
 
-bool ListOutput::flush() {
-    if (m_fd < 0 || m_bytes.empty())
-        return !m_failed;
-    if (!m_failed && !writeAll(m_fd, m_bytes)) {
-        m_failed = true;
-        m_error = errno;
+void ListOutput::appendBytes(std::string&& bytes) {
+    if (bytes.size() < kKeptWhole) {
+        m_bytes.append(bytes);
+        if (m_fd >= 0 && m_bytes.size() >= kBlock)
+            flush();
+        return;
     }
+    if (!m_bytes.empty())
+        m_blocks.push_back(std::move(m_bytes));
     m_bytes.clear();
-    return !m_failed;
+    m_blocks.push_back(std::move(bytes));
+    if (m_fd >= 0)
+        flush();
+}
+
+std::string ListOutput::takeBytes() {
+    if (m_blocks.empty())
+        return std::move(m_bytes);
+    std::string all;
+    for (const std::string& block : m_blocks)
+        all.append(block);
+    all.append(m_bytes);
+    m_blocks.clear();
+    m_bytes.clear();
+    return all;
+}
+
+bool ListOutput::flush() {
+    if (m_fd < 0)
+        return !m_failed;
+    return writeTo(m_fd);
 }
 
 bool ListOutput::writeTo(int fd) {
-    if (!m_failed && !writeAll(fd, m_bytes)) {
+    if (!m_bytes.empty())
+        m_blocks.push_back(std::move(m_bytes));
+    if (!m_failed && !writeAll(fd, m_blocks)) {
         m_failed = true;
         m_error = errno;
     }
+    m_blocks.clear();
     m_bytes.clear();
     return !m_failed;
 }

@@ -2,11 +2,14 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mixgen::cmd {
 
 // Writes everything to fd, retrying short writes. False (errno set) when the write failed.
 bool writeAll(int fd, std::string_view bytes);
+// The same for several blocks, in their order, with few calls.
+bool writeAll(int fd, const std::vector<std::string>& blocks);
 
 // Opens a redirection target as dir's output: created when missing, emptied (append false)
 // or appended to (append true). A symbolic link planted at that name is refused rather than
@@ -32,14 +35,11 @@ public:
             flush();
     }
 
-    // Lines gathered elsewhere, already in the list's form.
-    void appendBytes(std::string_view bytes) {
-        m_bytes.append(bytes);
-        if (m_fd >= 0 && m_bytes.size() >= kBlock)
-            flush();
-    }
+    // Lines gathered elsewhere, already in the list's form. A big block is kept (or written)
+    // as it is, not copied: a walk hands over its pieces' lists this way.
+    void appendBytes(std::string&& bytes);
     // Hands over what is gathered (for an output that is not streamed).
-    std::string takeBytes() { return std::move(m_bytes); }
+    std::string takeBytes();
 
     // Writes what is gathered to the stream, if any. False when that failed.
     bool flush();
@@ -53,6 +53,10 @@ public:
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;
+    // Blocks at least this big are kept whole rather than copied behind the others.
+    static constexpr std::size_t kKeptWhole = 64 * 1024;
+    // What is gathered: the blocks kept whole, then the bytes.
+    std::vector<std::string> m_blocks;
     std::string m_bytes;
     int m_fd = -1;
     bool m_failed = false;
