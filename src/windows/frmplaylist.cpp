@@ -11,11 +11,10 @@
 #include "platform/display.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
-#include "windows/foundsongsmodel.h"
 #include "windows/frmmain.h"
 #include "windows/frmoptions.h"
 #include "windows/launcher.h"
-#include "windows/pickedsongsmodel.h"
+#include "windows/songstoremodel.h"
 
 #include <QApplication>
 #include <QCloseEvent>

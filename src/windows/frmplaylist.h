@@ -4,6 +4,7 @@
 #include "generate/pickedsongs.h"
 
 #include "windows/busypointer.h"
+#include "windows/songstoremodel.h"
 
 #include <QDialog>
 #include <QString>
@@ -15,8 +16,6 @@ class QPushButton;
 
 namespace mixgen {
 
-class FoundSongsModel;
-class PickedSongsModel;
 class frmMain;
 
 // The playlist window: showing it runs a whole generation (the overwrite question, the song
