@@ -105,6 +105,12 @@ char* FoundSongs::roomToRead(qsizetype bytes) {
     return m_bytes.data() + m_used + m_unread;
 }
 
+void FoundSongs::prepareToRead(qsizetype bytes) {
+    const qsizetype at = m_used + m_unread;
+    roomToRead(bytes);
+    m_bytes.prepare(std::size_t(at), std::size_t(bytes));
+}
+
 void FoundSongs::keepUnread(qsizetype nameLength, qsizetype lineLength) {
     Q_ASSERT(lineLength - nameLength >= 0 && lineLength - nameLength <= 3);
     addRecord(std::uint64_t(m_used + nameLength), lineLength - nameLength);

@@ -64,6 +64,8 @@ public:
     // The list reader's way in: bytes read straight into the block behind the songs, then
     // kept line by line as songs where they lie, or dropped once copied out to be changed.
     char* roomToRead(qsizetype bytes);
+    // Room for bytes more to be read, its memory given at once rather than page by page.
+    void prepareToRead(qsizetype bytes);
     void addRead(qsizetype bytes) { m_unread += bytes; }
     QByteArrayView unread() const { return QByteArrayView(m_bytes.data() + m_used, m_unread); }
     // The first nameLength unread bytes are a song; lineLength of them (its line end too, at

@@ -211,7 +211,7 @@ bool SongListReader::readNew(bool mustRead) {
     if (!file.seek(m_readUpTo))
         return false;
     // Room for all that the file holds now, so the store does not grow while it is read.
-    m_songs.roomToRead(fileSize - m_readUpTo + kChunk);
+    m_songs.prepareToRead(fileSize - m_readUpTo);
     for (;;) {
         // Read in pieces that stay in the cache while their lines are found.
         const qint64 got = file.read(m_songs.roomToRead(kChunk), kChunk);

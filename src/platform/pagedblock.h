@@ -24,6 +24,9 @@ public:
     // Makes room for at least bytes in all, keeping what the block holds. Throws
     // std::bad_alloc when the system gives no memory.
     void reserve(std::size_t bytes);
+    // Has the system give the pages of [offset, offset + bytes) before they are written, in one
+    // call rather than one fault each (a hint: without it the writes fault them in).
+    void prepare(std::size_t offset, std::size_t bytes);
     // Gives the pages back; the block is then empty.
     void release();
 

@@ -64,6 +64,19 @@ void PagedBlock::reserve(std::size_t bytes) {
     m_capacity = capacity;
 }
 
+void PagedBlock::prepare(std::size_t offset, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const std::size_t page = pageSize();
+    const std::size_t first = offset / page * page;
+    const std::size_t end = std::min(roundedUp(offset + bytes, page), m_capacity);
+    if (m_data != nullptr && first < end)
+        ::madvise(m_data + first, end - first, MADV_POPULATE_WRITE);
+#else
+    (void)offset;
+    (void)bytes;
+#endif
+}
+
 void PagedBlock::release() {
     if (m_data != nullptr)
         ::munmap(m_data, m_capacity);
