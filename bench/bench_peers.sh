@@ -17,12 +17,9 @@ runs="${RUNS:-5}"
 cold="${COLD:-0}"
 [[ -x "$program" ]] || { echo "no program at $program" >&2; exit 2; }
 [[ -d "$tree" ]] || { echo "no tree at $tree" >&2; exit 2; }
-if ! command -v bfs > /dev/null || ! command -v fdfind > /dev/null; then
-    sudo=""; [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq bfs fd-find > /dev/null
-fi
 
 source "$here/bench/benchenv.sh"
+bench_need bfs bfs fdfind fd-find
 bench_env bench-peers all-songs
 
 # The 13 song patterns as one expression: "MP?" is "mp" and one more character, "ITZ " is itz.

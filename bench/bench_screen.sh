@@ -20,12 +20,9 @@ n="${N:-100000}"
 watch="${WATCH:-3}"
 [[ -x "$program" ]] || { echo "no program at $program" >&2; exit 2; }
 [[ -d "$tree" ]] || { echo "no tree at $tree" >&2; exit 2; }
-if ! command -v Xvfb > /dev/null || ! command -v xwd > /dev/null; then
-    sudo=""; [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq xvfb x11-apps > /dev/null
-fi
 
 source "$here/bench/benchenv.sh"
+bench_need Xvfb xvfb xwd x11-apps
 bench_env bench-screen all-songs
 
 screen=":$((200 + RANDOM % 500))"

@@ -12,3 +12,16 @@ bench_env() {
     export TEMP="$work/temp" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/config"
     unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 }
+
+# bench_need COMMAND PACKAGE [COMMAND PACKAGE ...]: installs with apt-get each package whose
+# command is missing, so that the peers a benchmark compares with are there.
+bench_need() {
+    local missing=() sudo=""
+    while (($# >= 2)); do
+        command -v "$1" > /dev/null || missing+=("$2")
+        shift 2
+    done
+    ((${#missing[@]} > 0)) || return 0
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" > /dev/null
+}

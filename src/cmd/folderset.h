@@ -28,7 +28,6 @@ public:
             insert(*first);
     }
     bool contains(const FolderId& id) const;
-    std::size_t size() const { return m_count + (m_hasZero ? 1 : 0); }
 
 private:
     std::size_t slotOf(const FolderId& id) const;

@@ -39,6 +39,9 @@ std::size_t mostOpenFolders(unsigned sharers) {
 
 } // namespace
 
+TreeWalker::TreeWalker(bool trustEntryTypes, unsigned sharers)
+    : m_trustEntryTypes(trustEntryTypes), m_mostOpen(mostOpenFolders(sharers)) {}
+
 bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs) {
     std::string pathCp437;
@@ -70,7 +73,6 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp4
     }
     m_outputs = &outputs;
     m_path = pathCp437;
-    m_mostOpen = mostOpenFolders(m_sharers);
     if (m_records.size() < kRecordsSize)
         m_records.resize(kRecordsSize);
     if (m_levels.empty())

@@ -27,8 +27,7 @@ public:
     // trustEntryTypes false makes every entry's type unknown, as some file systems report
     // it, so each entry is looked up with a stat. sharers is the number of walkers that run
     // at once and share the open-files limit.
-    explicit TreeWalker(bool trustEntryTypes = true, unsigned sharers = 1)
-        : m_trustEntryTypes(trustEntryTypes), m_sharers(sharers) {}
+    explicit TreeWalker(bool trustEntryTypes = true, unsigned sharers = 1);
 
     // folder is the folder as written (UTF-8, ending in "/", or empty for the current one);
     // it starts every path. outputs[i] receives the matches of patterns[i]. At most 64
@@ -92,7 +91,6 @@ private:
     void closeLevel(std::size_t depth);
 
     bool m_trustEntryTypes;
-    unsigned m_sharers;
     const std::vector<const NamePattern*>* m_patterns = nullptr;
     const std::vector<ListOutput*>* m_outputs = nullptr;
     // By a name's last byte: the patterns (bit i: pattern i) that may match it.
@@ -102,7 +100,7 @@ private:
     std::string m_nameCp437;     // scratch: one name in code page 437
     std::vector<char> m_records; // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
-    std::size_t m_mostOpen = 2;
+    std::size_t m_mostOpen; // folders kept open at once
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
     FolderSet* m_visited = nullptr;

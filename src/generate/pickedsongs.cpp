@@ -5,25 +5,12 @@
 
 namespace mixgen {
 
+QString sequenceNumber(int counter) {
+    return (QStringLiteral("0000") + QString::number(counter)).right(4);
+}
+
 QString PickedSongs::entry(qsizetype i) const {
-    const QByteArrayView name = utf8(i);
-    QString entry(5 + name.size(), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(entry.data());
-    auto number = std::size_t(i + 1) % 10000;
-    for (int digit = 3; digit >= 0; --digit, number /= 10)
-        out[digit] = char16_t(u'0' + number % 10);
-    out[4] = u' ';
-    // Most names are plain ASCII: each byte is its character.
-    unsigned char seen = 0;
-    for (qsizetype at = 0; at < name.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(name[at]);
-        out[5 + at] = byte;
-        seen |= byte;
-    }
-    if (seen < 0x80)
-        return entry;
-    entry.truncate(5);
-    return entry + QString::fromUtf8(name);
+    return sequenceNumber(int(i + 1)) + QLatin1Char(' ') + QString::fromUtf8(utf8(i));
 }
 
 QStringList PickedSongs::entries() const {

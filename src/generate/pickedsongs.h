@@ -11,6 +11,10 @@
 
 namespace mixgen {
 
+// The entry number shown before a picked song: the last four digits of "0000" followed by the
+// counter (1 -> "0001", 10000 -> "0000").
+QString sequenceNumber(int counter);
+
 // The songs of one pick, in pick order. They are kept as the playlist file's lines (each
 // name in UTF-8 with its CR LF), and the numbered entry the playlist window shows for a song
 // ("0001 " and its name) is made only when it is asked for: a pick of a hundred thousand

@@ -199,10 +199,6 @@ int requestedSongCount(const QString& numberText) {
     return roundHalfEven(leadingNumericValue(numberText));
 }
 
-QString sequenceNumber(int counter) {
-    return (QStringLiteral("0000") + QString::number(counter)).right(4);
-}
-
 HandOff handOffFor(bool enqueueSwitch, bool openSwitch, const QString& actionSetting) {
     if (enqueueSwitch)
         return HandOff::Enqueue;

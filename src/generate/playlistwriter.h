@@ -55,10 +55,6 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevi
 // nearest integer with a half going to the even neighbour.
 int requestedSongCount(const QString& numberText);
 
-// The entry number shown before a picked song: the last four digits of "0000" followed by the
-// counter (1 -> "0001", 10000 -> "0000").
-QString sequenceNumber(int counter);
-
 // Which hand-off follows a run with a result: "/e" before "/a" before the "Action" setting.
 enum class HandOff { None, Enqueue, Open };
 HandOff handOffFor(bool enqueueSwitch, bool openSwitch, const QString& actionSetting);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace mixgen {
 
@@ -30,6 +31,26 @@ qsizetype firstByteAbove127(const char* data, qsizetype length) {
         if (data[i] & 0x80)
             return i;
     return length;
+}
+
+// One line of the list: its name's length (without CR LF) and the whole line's.
+struct ListLine {
+    qsizetype nameLength = 0;
+    qsizetype lineLength = 0;
+};
+
+// The line that starts at start; none while its end has not arrived, unless atEnd makes the
+// rest the last line.
+std::optional<ListLine> lineFrom(const char* data, qsizetype size, qsizetype start, bool atEnd) {
+    const auto* lineEnd =
+        static_cast<const char*>(std::memchr(data + start, '\n', std::size_t(size - start)));
+    if (!lineEnd && !atEnd)
+        return std::nullopt;
+    const qsizetype end = lineEnd ? lineEnd - data : size;
+    qsizetype nameLength = end - start;
+    if (nameLength > 0 && data[end - 1] == '\r')
+        --nameLength;
+    return ListLine{nameLength, (lineEnd ? end + 1 : end) - start};
 }
 
 bool hasByteAbove127(const char* data, qsizetype length) {
@@ -103,16 +124,11 @@ void SongListDecoder::translateLine(const char* data, qsizetype length) {
 qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool atEnd) {
     qsizetype start = 0;
     while (start < size) {
-        const auto* lineEnd =
-            static_cast<const char*>(std::memchr(data + start, '\n', std::size_t(size - start)));
-        if (!lineEnd && !atEnd)
+        const std::optional<ListLine> line = lineFrom(data, size, start, atEnd);
+        if (!line)
             break; // the rest of this line has not arrived yet
-        const qsizetype end = lineEnd ? lineEnd - data : size;
-        qsizetype length = end - start;
-        if (length > 0 && data[end - 1] == '\r')
-            --length;
-        decodeLine(data + start, length);
-        start = end + 1;
+        decodeLine(data + start, line->nameLength);
+        start += line->lineLength;
     }
     return std::min(start, size);
 }
@@ -125,31 +141,25 @@ void SongListDecoder::decodeReadLines(bool atEnd) {
     qsizetype firstHigh = firstByteAbove127(data, size);
     qsizetype start = 0;
     while (start < size) {
-        const auto* lineEnd =
-            static_cast<const char*>(std::memchr(data + start, '\n', std::size_t(size - start)));
-        if (!lineEnd && !atEnd)
+        const std::optional<ListLine> line = lineFrom(data, size, start, atEnd);
+        if (!line)
             return; // the rest of this line has not arrived yet
-        const qsizetype end = lineEnd ? lineEnd - data : size;
-        const qsizetype lineLength = (lineEnd ? end + 1 : end) - start;
-        qsizetype length = end - start;
-        if (length > 0 && data[end - 1] == '\r')
-            --length;
-        if (firstHigh >= end) {
-            m_songs.keepUnread(length, lineLength);
+        const qsizetype next = start + line->lineLength;
+        if (firstHigh >= start + line->nameLength) {
+            m_songs.keepUnread(line->nameLength, line->lineLength);
         } else {
             // Translated, a name is longer by a byte for each letter of the table; most still
             // fit in their line, over their line end.
             const std::size_t warned = m_unsupported.size();
-            translateLine(data + start, length);
-            if (m_line.size() > lineLength) {
+            translateLine(data + start, line->nameLength);
+            if (m_line.size() > line->lineLength) {
                 m_unsupported.resize(warned); // the copy below meets them again
                 break;
             }
-            m_songs.keepUnreadAs(m_line, lineLength);
-            if (end < size)
-                firstHigh = end + firstByteAbove127(data + end, size - end);
+            m_songs.keepUnreadAs(m_line, line->lineLength);
+            firstHigh = next + firstByteAbove127(data + next, size - next);
         }
-        start = end + 1;
+        start = next;
     }
     if (start >= size)
         return;
