@@ -36,7 +36,8 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 shown_all=() written_all=()
 for ((run = 0; run < runs; run++)); do
-    rm -f "$work/out.m3u" "$work/frames"
+    rm -f "$work/out.m3u"
+    : > "$work/frames"
     start=$(now_ms)
     "$program" "/P:$tree /O:$work/out.m3u /N:$n /Y" > /dev/null 2>&1 &
     pid=$!
@@ -44,6 +45,7 @@ for ((run = 0; run < runs; run++)); do
     # screen is read until the watch ends.
     while [[ ! -e "$work/out.m3u" ]] && (($(now_ms) - start < watch * 1000)); do sleep 0.005; done
     written=$(($(now_ms) - start))
+    [[ -e "$work/out.m3u" ]] || written="over $((watch * 1000))" # not within the watch
     while (($(now_ms) - start < watch * 1000)); do
         sum=$(xwd -root -silent | md5sum)
         echo "$(($(now_ms) - start)) ${sum%% *}" >> "$work/frames"
@@ -52,12 +54,13 @@ for ((run = 0; run < runs; run++)); do
     wait "$pid" 2> /dev/null || true
     # The first frame after which every frame is the final one.
     shown=$(awk '{ t[NR] = $1; h[NR] = $2 } END {
+        if (NR == 0) { print "over '"$((watch * 1000))"'"; exit }
         i = NR; while (i > 1 && h[i - 1] == h[NR]) i--; print t[i] }' "$work/frames")
     frames=$(wc -l < "$work/frames")
     echo "run $((run + 1)): playlist file after $written ms, songs on the screen after $shown ms ($frames screen reads)"
     shown_all+=("$shown")
     written_all+=("$written")
 done
-best() { printf '%s\n' "$@" | sort -n | head -1; }
+best() { printf '%s\n' "$@" | grep -v over | sort -n | head -1 | grep . || echo "over $((watch * 1000))"; }
 echo "best: playlist file $(best "${written_all[@]}") ms, on the screen $(best "${shown_all[@]}") ms (N=$n, $tree)"
 echo "command: $0 $program $tree (RUNS=$runs N=$n)"
