@@ -23,13 +23,18 @@ std::atomic<bool> g_openat2Unavailable{false};
 
 } // namespace
 
-bool entryInodesAreReal(int folderFd) {
+FileSystemFacts factsOf(int folderFd) {
     struct statfs info;
     if (::fstatfs(folderFd, &info) != 0)
-        return false;
+        return {};
     const auto type = static_cast<long>(info.f_type);
-    return type == EXT4_SUPER_MAGIC /* also ext2 and ext3 */ || type == TMPFS_MAGIC ||
-           type == XFS_SUPER_MAGIC;
+    FileSystemFacts facts;
+    facts.entryInodesAreReal = type == EXT4_SUPER_MAGIC /* also ext2 and ext3 */ ||
+                               type == TMPFS_MAGIC || type == XFS_SUPER_MAGIC;
+    // ext2 and ext4 without hashed folders share the type, but end a folder at its size,
+    // never at this offset, so they are simply read once more.
+    facts.endOffsetIsFinal = type == EXT4_SUPER_MAGIC;
+    return facts;
 }
 
 int openFolderAt(int parent, const char* name) {

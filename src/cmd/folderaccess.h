@@ -2,12 +2,24 @@
 
 #include "folderset.h"
 
+#include <cstdint>
+
 namespace mixgen::cmd {
 
-// True when, on the file system the open folder lies on, a subfolder's inode as its parent's
-// entry gives it is the one a stat would give, so the walk knows the subfolder without a stat.
-// Only for the types known to keep them alike (not btrfs subvolumes, FUSE, network shares...).
-bool entryInodesAreReal(int folderFd);
+// What the walk may take from the file system the open folder lies on; both false unless
+// the file system's type is known to keep the promise.
+struct FileSystemFacts {
+    // A subfolder's inode as its parent's entry gives it is the one a stat would give, so the
+    // walk knows the subfolder without a stat (ext2/3/4, tmpfs, XFS; not btrfs subvolumes,
+    // FUSE, network shares...).
+    bool entryInodesAreReal = false;
+    // A read of a folder whose last entry's offset is kEndOfFolderOffset has reached the end
+    // of the folder, so no read is needed to learn that nothing follows (ext4, whose hashed
+    // folders give that offset only once the last entry is handed out).
+    bool endOffsetIsFinal = false;
+};
+constexpr std::int64_t kEndOfFolderOffset = INT64_MAX;
+FileSystemFacts factsOf(int folderFd);
 
 // Opens a folder (following links), retrying on interruption. -1 with errno set on failure.
 int openFolderAt(int parent, const char* name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "folderaccess.h"
 #include "folderset.h"
 #include "listoutput.h"
 #include "namepattern.h"
@@ -71,7 +72,7 @@ private:
         int fd = -1;          // -1 while closed to stay within the descriptor budget
         std::string openName; // how it is opened again from its parent (the root: its path)
         FolderId id{};        // what it must still be when opened again
-        bool entryInodesAreReal = false; // for its subfolders' entries
+        FileSystemFacts facts; // of the file system it lies on
     };
 
     void walkFolder(std::size_t depth);

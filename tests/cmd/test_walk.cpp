@@ -328,3 +328,19 @@ TEST_F(WalkTest, ThreadsListWhatOneThreadLists) {
     EXPECT_TRUE(single.contains("Cream/album 0/t.mp3"));
     EXPECT_FALSE(single.contains("Cream/earlier/"));
 }
+
+// Catches a walk that stops reading a folder after its first read, or takes a read that is only
+// full for the end of the folder: a folder of thousands of songs takes several reads.
+TEST_F(WalkTest, ListsEveryFileOfAFolderTooBigForOneRead) {
+    const QByteArray padding(60, 'x');
+    for (int i = 0; i < 3000; ++i)
+        file("big/" + QByteArray::number(i).rightJustified(4, '0') + padding + ".mp3");
+    file("big/sub/last.mp3");
+    writeFile(m_dir.path() + "/mixgen.bat", dirLine(m_root, "*.mp3", m_list, false));
+    ASSERT_EQ(runProgram(cmdProgram(), {m_dir.path() + "/mixgen.bat"}).exitCode, 0);
+    const QList<QByteArray> lines = readFile(m_list).split('\n');
+    ASSERT_EQ(lines.size(), 3002); // and the empty piece after the last line break
+    EXPECT_EQ(lines[0], m_root.toUtf8() + "big/0000" + padding + ".mp3\r");
+    EXPECT_EQ(lines[2999], m_root.toUtf8() + "big/2999" + padding + ".mp3\r");
+    EXPECT_EQ(lines[3000], m_root.toUtf8() + "big/sub/last.mp3\r");
+}
