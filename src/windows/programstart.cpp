@@ -50,10 +50,13 @@ int runProgram(int argc, char** argv) {
     // The installed launcher's name: the desktop groups the program's windows under it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.mixgen.Tunepicker"));
     // The desktop's own copy of the icon when its theme has one, else the built-in one.
-    QIcon builtIn;
-    builtIn.addFile(QStringLiteral(":/icons/mixgen-48.png"));
-    builtIn.addFile(QStringLiteral(":/icons/mixgen-256.png"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mixgen"), builtIn));
+    // Without a display no window is seen, and decoding the icons would only slow the request.
+    if (!withoutDisplay) {
+        QIcon builtIn;
+        builtIn.addFile(QStringLiteral(":/icons/mixgen-48.png"));
+        builtIn.addFile(QStringLiteral(":/icons/mixgen-256.png"));
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mixgen"), builtIn));
+    }
     // The program ends through ExitProgram only, never because its last window was hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
