@@ -3,6 +3,7 @@
 #include "core/settingsstore.h"
 #include "generate/extensions.h"
 #include "platform/folders.h"
+#include "platform/folderwrites.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
@@ -127,13 +128,16 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
         // The list is decoded while the interpreter writes it (on another core), so little
         // is left to do when it ends.
         SongListReader reader(listPath, found);
+        FolderWrites listWrites(run);
         const auto whileWaiting = [&] {
+            listWrites.drain();
             const qint64 soFar = reader.poll();
             if (progress)
                 progress(soFar);
         };
         // The echo boxes were meant for a console window; there is none to show them.
-        const StartResult ran = RunAndWait({batchPath}, whileWaiting, {true, errorPath});
+        const StartResult ran =
+            RunAndWait({batchPath}, whileWaiting, {true, errorPath}, listWrites.fd());
         if (ran.started && ran.exitCode != 0) {
             // A list the interpreter could not write whole is never taken for all the songs.
             found.clear();

@@ -27,9 +27,10 @@ struct OutputRedirection {
 // naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
 // beside the program, as the desktop hands batch files to its command interpreter.
 // whileWaiting, when given, is called about every 50 ms until the program ends, so that a
-// window can repaint and show progress.
+// window can repaint and show progress; also at once whenever wakeFd (when given) becomes
+// readable, which whileWaiting is then to read out.
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {},
-                       const OutputRedirection& redirection = {});
+                       const OutputRedirection& redirection = {}, int wakeFd = -1);
 
 // Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
 // found or started is reported in the result; a started one is never left as a zombie.

@@ -79,23 +79,24 @@ int reap(pid_t pid, int* status, int options) {
     }
 }
 
-// Sleeps up to one wait step, waking early when the child ends (when the kernel can tell).
-void pauseStep(int pidfd) {
-    if (pidfd >= 0) {
-        pollfd watch{pidfd, POLLIN, 0};
-        ::poll(&watch, 1, kWaitStepMs);
+// Sleeps up to one wait step, waking early when the child ends (when the kernel can tell) or
+// wakeFd becomes readable.
+void pauseStep(int pidfd, int wakeFd) {
+    pollfd watch[2] = {{pidfd, POLLIN, 0}, {wakeFd, POLLIN, 0}}; // a negative fd is skipped
+    if (pidfd >= 0 || wakeFd >= 0) {
+        ::poll(watch, 2, kWaitStepMs);
         return;
     }
     ::usleep(kWaitStepMs * 1000);
 }
 
-int waitForExit(pid_t pid, const std::function<void()>& whileWaiting, int* status) {
+int waitForExit(pid_t pid, const std::function<void()>& whileWaiting, int wakeFd, int* status) {
     if (!whileWaiting)
         return reap(pid, status, 0);
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     int state = reap(pid, status, WNOHANG);
     while (state == 0) {
-        pauseStep(pidfd);
+        pauseStep(pidfd, wakeFd);
         state = reap(pid, status, WNOHANG);
         if (state == 0)
             whileWaiting();
@@ -164,7 +165,7 @@ QStringList commandForBatch(const QStringList& argv) {
 }
 
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
-                       const OutputRedirection& redirection) {
+                       const OutputRedirection& redirection, int wakeFd) {
     if (argv.isEmpty() || argv.first().isEmpty())
         return notStarted(QStringLiteral("No program was named."));
     const NativeArgv native(commandForBatch(argv));
@@ -200,7 +201,7 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     StartResult result;
     result.started = true;
     int status = 0;
-    if (waitForExit(pid, whileWaiting, &status) == 1)
+    if (waitForExit(pid, whileWaiting, wakeFd, &status) == 1)
         result.exitCode = exitCodeOf(status);
     else
         result.error = systemError(errno);

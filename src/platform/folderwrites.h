@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace mixgen {
+
+// Tells when files in a folder are written to: a descriptor that becomes readable after each
+// write, so a reader of a growing file can take what arrived at once instead of at its next
+// look. Without it (no inotify, or too many watches) fd() is -1 and the reader looks as before.
+class FolderWrites {
+public:
+    explicit FolderWrites(const QString& folder);
+    ~FolderWrites();
+    FolderWrites(const FolderWrites&) = delete;
+    FolderWrites& operator=(const FolderWrites&) = delete;
+
+    int fd() const { return m_fd; }
+    // Forgets the writes told so far, so the descriptor waits for the next.
+    void drain();
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace mixgen

@@ -1,0 +1,34 @@
+#include "platform/folderwrites.h"
+
+#include <QFile>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace mixgen {
+
+FolderWrites::FolderWrites(const QString& folder) {
+    m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    const QByteArray path = QFile::encodeName(folder);
+    if (::inotify_add_watch(m_fd, path.constData(), IN_MODIFY | IN_ONLYDIR) < 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+FolderWrites::~FolderWrites() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void FolderWrites::drain() {
+    if (m_fd < 0)
+        return;
+    alignas(inotify_event) char events[4096];
+    while (::read(m_fd, events, sizeof events) > 0) {
+    }
+}
+
+} // namespace mixgen
