@@ -59,11 +59,22 @@ int openListFile(const std::string& path, bool append) {
     return fd;
 }
 
+void ListOutput::closeBlock() {
+    if (m_fd >= 0) {
+        flush(); // the buffer is kept for what follows
+        return;
+    }
+    m_blocks.push_back(std::move(m_bytes));
+    m_bytes = std::string();
+}
+
 void ListOutput::appendBytes(std::string&& bytes) {
     if (bytes.size() < kKeptWhole) {
+        if (m_bytes.size() + bytes.size() > kBlock)
+            closeBlock();
+        if (m_bytes.capacity() < kBlock)
+            m_bytes.reserve(kBlock);
         m_bytes.append(bytes);
-        if (m_fd >= 0 && m_bytes.size() >= kBlock)
-            flush();
         return;
     }
     if (!m_bytes.empty())
@@ -93,13 +104,21 @@ bool ListOutput::flush() {
 }
 
 bool ListOutput::writeTo(int fd) {
-    if (!m_bytes.empty())
-        m_blocks.push_back(std::move(m_bytes));
-    if (!m_failed && !writeAll(fd, m_blocks)) {
+    bool written = true;
+    if (!m_failed && !m_blocks.empty()) {
+        if (!m_bytes.empty())
+            m_blocks.push_back(std::move(m_bytes));
+        written = writeAll(fd, m_blocks);
+    } else if (!m_failed) {
+        written = writeAll(fd, m_bytes);
+    }
+    if (!written) {
         m_failed = true;
         m_error = errno;
     }
     m_blocks.clear();
+    // A streamed output fills the same buffer again: its memory is kept, not given back and
+    // asked for anew a page at a time.
     m_bytes.clear();
     return !m_failed;
 }

@@ -31,8 +31,8 @@ public:
         m_bytes.append(prefix);
         m_bytes.append(name);
         m_bytes.append("\r\n", 2);
-        if (m_fd >= 0 && m_bytes.size() >= kBlock)
-            flush();
+        if (m_bytes.size() >= kBlock)
+            closeBlock();
     }
 
     // Lines gathered elsewhere, already in the list's form. A big block is kept (or written)
@@ -52,10 +52,15 @@ public:
     int error() const { return m_error; }
 
 private:
+    // Ends the bytes gathered so far as a block: written at once to a stream, else kept.
+    void closeBlock();
+
     static constexpr std::size_t kBlock = 1 << 20;
     // Blocks at least this big are kept whole rather than copied behind the others.
     static constexpr std::size_t kKeptWhole = 64 * 1024;
-    // What is gathered: the blocks kept whole, then the bytes.
+    // What is gathered: the blocks kept whole, then the bytes. The bytes never grow past a
+    // block, so a big list is gathered in blocks of their own rather than copied again each
+    // time its buffer doubles.
     std::vector<std::string> m_blocks;
     std::string m_bytes;
     int m_fd = -1;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
@@ -60,6 +61,36 @@ TEST(ListOutput, KeptBlocksAndCopiedLinesReachThePipeInOrder) {
     EXPECT_TRUE(written);
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);
+}
+
+// Catches lines lost, doubled or put out of order where small pieces and single lines fill
+// one block and start the next, both for a list kept until the end and for one streamed as it
+// grows.
+TEST(ListOutput, ManySmallPiecesCrossBlocksInOrder) {
+    for (const bool streamed : {false, true}) {
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        const int fd = ::fileno(file);
+        std::string expected;
+        ListOutput output;
+        if (streamed)
+            output.streamTo(fd);
+        for (int i = 0; i < 60'000; ++i) {
+            std::string piece = "/music/piece " + std::to_string(i) + ".mp3\r\n";
+            expected += piece;
+            output.appendBytes(std::move(piece));
+            if (i % 7 == 0) {
+                output.append("/music/line ", std::to_string(i));
+                expected += "/music/line " + std::to_string(i) + "\r\n";
+            }
+        }
+        ASSERT_TRUE(output.writeTo(fd));
+        std::string written(expected.size() + 1, '\0');
+        ASSERT_EQ(::pread(fd, written.data(), written.size(), 0), ssize_t(expected.size()));
+        written.resize(expected.size());
+        EXPECT_TRUE(written == expected) << (streamed ? "streamed" : "kept");
+        std::fclose(file);
+    }
 }
 
 } // namespace
