@@ -19,6 +19,9 @@ constexpr int kMostLevelsCut = 4;
 // Threads walk at most this many subtrees per thread ahead of the one being written, so
 // memory stays bounded by a few subtrees' lists.
 constexpr std::size_t kAheadPerThread = 4;
+// A writer that has caught up sleeps until this many more subtrees are walked (fewer than the
+// walkers may run ahead, so they never wait for it meanwhile).
+constexpr std::size_t kWrittenPerWake = 4;
 
 std::string joined(const std::string& folderPath, const std::string& name) {
     if (folderPath.empty() || folderPath.back() == '/')
@@ -127,10 +130,19 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             subtrees.push_back(i);
     }
 
+    // A thread is woken only when what it waits for has come: the writer when the piece it
+    // writes next is walked, a walker when there is room ahead again. Waking every thread
+    // for every piece costs thousands of needless switches on a big tree.
     std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t nextToWalk = 0; // into subtrees
-    std::size_t written = 0;    // subtrees written so far
+    std::condition_variable walkedOne;  // the writer waits here
+    std::condition_variable roomAhead;  // walkers wait here
+    std::size_t nextToWalk = 0;         // into subtrees
+    std::size_t written = 0;            // subtrees written so far
+    std::size_t walked = 0;             // subtrees walked so far, in any order
+    // While the writer waits: the piece it writes next, and how many must be walked by then.
+    const Piece* writerWaitsFor = nullptr;
+    std::size_t writerWaitsUntil = 0;
+    unsigned walkersWaiting = 0;
     const std::size_t ahead = kAheadPerThread * m_threads;
 
     const auto worker = [&] {
@@ -139,9 +151,11 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             std::size_t index;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] {
+                ++walkersWaiting;
+                roomAhead.wait(lock, [&] {
                     return nextToWalk >= subtrees.size() || nextToWalk < written + ahead;
                 });
+                --walkersWaiting;
                 if (nextToWalk >= subtrees.size())
                     return;
                 index = subtrees[nextToWalk++];
@@ -151,11 +165,16 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
             walker.walkBelow(piece.openPath, piece.pathCp437, visited, &piece.entered, patterns,
                              piece.listRefs());
+            bool wakeWriter;
             {
                 const std::lock_guard lock(mutex);
                 piece.walked = true;
+                ++walked;
+                wakeWriter = writerWaitsFor != nullptr && writerWaitsFor->walked &&
+                             walked >= writerWaitsUntil;
             }
-            changed.notify_all();
+            if (wakeWriter)
+                walkedOne.notify_one();
         }
     };
     std::vector<std::thread> threads;
@@ -170,7 +189,13 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     for (Piece& piece : pieces) {
         if (piece.kind == Piece::Kind::Subtree) {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return piece.walked; });
+            if (!piece.walked) {
+                // Once asleep, the writer waits for a few pieces, not for each one.
+                writerWaitsFor = &piece;
+                writerWaitsUntil = std::min(subtrees.size(), written + kWrittenPerWake);
+                walkedOne.wait(lock, [&] { return piece.walked && walked >= writerWaitsUntil; });
+                writerWaitsFor = nullptr;
+            }
         }
         const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
         if (piece.kind == Piece::Kind::Files) {
@@ -192,11 +217,14 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         piece.lists.clear();
         piece.entered = {};
         if (piece.kind == Piece::Kind::Subtree) {
+            bool wakeWalkers;
             {
                 const std::lock_guard lock(mutex);
                 ++written;
+                wakeWalkers = walkersWaiting > 0;
             }
-            changed.notify_all();
+            if (wakeWalkers)
+                roomAhead.notify_all();
         }
     }
     for (std::thread& thread : threads)
