@@ -124,11 +124,12 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     const QByteArray batch =
         searchBatchBytes(split.paths, enabledExtensions(SettingsStore()), listPath);
     SearchStatus status = SearchStatus::Failed;
+    // Made before the batch and ended last: letting go of the watch takes the system a while.
+    FolderWrites listWrites(run);
     if (writeBatchFile(batchPath, batch)) {
         // The list is decoded while the interpreter writes it (on another core), so little
         // is left to do when it ends.
         SongListReader reader(listPath, found);
-        FolderWrites listWrites(run);
         const auto whileWaiting = [&] {
             listWrites.drain();
             const qint64 soFar = reader.poll();
@@ -138,6 +139,7 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
         // The echo boxes were meant for a console window; there is none to show them.
         const StartResult ran =
             RunAndWait({batchPath}, whileWaiting, {true, errorPath}, listWrites.fd());
+        listWrites.stop();
         if (ran.started && ran.exitCode != 0) {
             // A list the interpreter could not write whole is never taken for all the songs.
             found.clear();

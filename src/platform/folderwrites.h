@@ -17,9 +17,14 @@ public:
     int fd() const { return m_fd; }
     // Forgets the writes told so far, so the descriptor waits for the next.
     void drain();
+    // Ends the watch; call it as soon as no more writes matter. The system takes its time to
+    // let go of a watch (milliseconds), and closing the descriptor waits for that: ended early,
+    // it is done by the time the watch is destroyed.
+    void stop();
 
 private:
     int m_fd = -1;
+    int m_watch = -1;
 };
 
 } // namespace mixgen

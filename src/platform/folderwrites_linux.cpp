@@ -12,15 +12,23 @@ FolderWrites::FolderWrites(const QString& folder) {
     if (m_fd < 0)
         return;
     const QByteArray path = QFile::encodeName(folder);
-    if (::inotify_add_watch(m_fd, path.constData(), IN_MODIFY | IN_ONLYDIR) < 0) {
+    m_watch = ::inotify_add_watch(m_fd, path.constData(), IN_MODIFY | IN_ONLYDIR);
+    if (m_watch < 0) {
         ::close(m_fd);
         m_fd = -1;
     }
 }
 
 FolderWrites::~FolderWrites() {
+    stop();
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+void FolderWrites::stop() {
+    if (m_watch >= 0)
+        ::inotify_rm_watch(m_fd, m_watch);
+    m_watch = -1;
 }
 
 void FolderWrites::drain() {
