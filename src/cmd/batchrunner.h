@@ -19,9 +19,11 @@ namespace mixgen::cmd {
 // earlier line of the group creates (so no earlier line could have listed it as new).
 class BatchRunner {
 public:
-    // threads: how many walk a tree at once (1: this thread alone).
-    explicit BatchRunner(bool trustEntryTypes = true, unsigned threads = 1)
-        : m_walker(trustEntryTypes, threads) {}
+    // threads: how many walk a tree at once (1: this thread alone); up to mostThreads while
+    // they wait for the disk.
+    explicit BatchRunner(bool trustEntryTypes = true, unsigned threads = 1,
+                         unsigned mostThreads = 0)
+        : m_walker(trustEntryTypes, threads, mostThreads) {}
 
     void run(std::string_view batch);
 

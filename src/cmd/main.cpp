@@ -49,6 +49,7 @@ bool readWholeFile(const char* path, std::string& bytes) {
 int main(int argc, char** argv) {
     bool trustEntryTypes = true;
     unsigned threads = mixgen::cmd::defaultWalkThreads();
+    unsigned mostThreads = mixgen::cmd::defaultMostWalkThreads();
     int first = 1;
     for (;;) {
         if (first < argc && argv[first] == kStatEveryEntry) {
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
             ++first;
         } else if (first + 1 < argc && argv[first] == kThreads) {
             threads = static_cast<unsigned>(std::clamp(std::atoi(argv[first + 1]), 1, 64));
+            mostThreads = threads;
             first += 2;
         } else {
             break;
@@ -77,7 +79,7 @@ int main(int argc, char** argv) {
     // half way: the write reports it instead, and the status tells the program.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    mixgen::cmd::BatchRunner runner(trustEntryTypes, threads);
+    mixgen::cmd::BatchRunner runner(trustEntryTypes, threads, mostThreads);
     runner.run(batch);
     return runner.listFailed() ? 1 : 0;
 }

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,6 +24,43 @@ constexpr std::size_t kAheadPerThread = 4;
 // A writer that has caught up sleeps until this many more subtrees are walked (fewer than the
 // walkers may run ahead, so they never wait for it meanwhile).
 constexpr std::size_t kWrittenPerWake = 4;
+// While it waits, the writer looks this often whether the walkers work or wait for the disk.
+constexpr auto kLookEvery = std::chrono::milliseconds(10);
+// Walkers that keep less than this share of their cores busy wait for the disk.
+constexpr double kBusyShare = 0.5;
+
+// The CPU time the whole process has used.
+std::chrono::nanoseconds processTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Tells whether the process kept fewer of its cores busy than its walkers could since the last
+// look: then they wait for the disk (a tree not in the cache), and more of them would read
+// more folders at once. Looks at most every kLookEvery.
+class DiskWaitWatch {
+public:
+    explicit DiskWaitWatch(unsigned cores)
+        : m_cores(cores), m_lookedAt(std::chrono::steady_clock::now()), m_used(processTime()) {}
+
+    bool walkersWaitForDisk() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lookedAt < kLookEvery)
+            return false;
+        const auto used = processTime();
+        const double busy = std::chrono::duration<double>(used - m_used).count() /
+                            std::chrono::duration<double>(now - m_lookedAt).count();
+        m_lookedAt = now;
+        m_used = used;
+        return busy < kBusyShare * m_cores;
+    }
+
+private:
+    unsigned m_cores;
+    std::chrono::steady_clock::time_point m_lookedAt;
+    std::chrono::nanoseconds m_used;
+};
 
 std::string joined(const std::string& folderPath, const std::string& name) {
     if (folderPath.empty() || folderPath.back() == '/')
@@ -62,9 +101,13 @@ unsigned defaultWalkThreads() {
     return std::max(2u, std::thread::hardware_concurrency());
 }
 
-ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads)
+unsigned defaultMostWalkThreads() {
+    return std::min(4 * defaultWalkThreads(), 32u);
+}
+
+ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned mostThreads)
     : m_trustEntryTypes(trustEntryTypes), m_threads(std::max(1u, threads)),
-      m_walker(trustEntryTypes, m_threads + 1) {}
+      m_mostThreads(std::max(m_threads, mostThreads)), m_walker(trustEntryTypes, m_mostThreads + 1) {}
 
 std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
@@ -143,10 +186,11 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     const Piece* writerWaitsFor = nullptr;
     std::size_t writerWaitsUntil = 0;
     unsigned walkersWaiting = 0;
-    const std::size_t ahead = kAheadPerThread * m_threads;
+    unsigned walkers = m_threads;
+    std::size_t ahead = kAheadPerThread * walkers;
 
     const auto worker = [&] {
-        TreeWalker walker(m_trustEntryTypes, m_threads + 1);
+        TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
         for (;;) {
             std::size_t index;
             {
@@ -178,8 +222,21 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         }
     };
     std::vector<std::thread> threads;
-    for (unsigned i = 0; i < m_threads; ++i)
+    for (unsigned i = 0; i < walkers; ++i)
         threads.emplace_back(worker);
+    // Called by the writer, under the lock, whenever it is about to wait: one more walker
+    // when those at work wait for the disk.
+    DiskWaitWatch watch(std::min(m_threads, std::max(1u, std::thread::hardware_concurrency())));
+    const auto addWalkerIfWaitingForDisk = [&] {
+        if (walkers >= m_mostThreads || nextToWalk >= subtrees.size())
+            return;
+        if (!(m_walkersWaitForDisk ? m_walkersWaitForDisk() : watch.walkersWaitForDisk()))
+            return;
+        ++walkers;
+        ahead = kAheadPerThread * walkers;
+        threads.emplace_back(worker);
+        roomAhead.notify_all();
+    };
 
     // Everything entered so far, in walk order: what a single walk would have visited.
     FolderSet visited;
@@ -193,7 +250,10 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
                 // Once asleep, the writer waits for a few pieces, not for each one.
                 writerWaitsFor = &piece;
                 writerWaitsUntil = std::min(subtrees.size(), written + kWrittenPerWake);
-                walkedOne.wait(lock, [&] { return piece.walked && walked >= writerWaitsUntil; });
+                const auto ready = [&] { return piece.walked && walked >= writerWaitsUntil; };
+                do
+                    addWalkerIfWaitingForDisk();
+                while (!walkedOne.wait_for(lock, kLookEvery, ready));
                 writerWaitsFor = nullptr;
             }
         }
@@ -229,6 +289,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     }
     for (std::thread& thread : threads)
         thread.join();
+    m_mostWalkersUsed = std::max(m_mostWalkersUsed, walkers);
 }
 
 bool ParallelWalk::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,

@@ -4,6 +4,7 @@
 #include "namepattern.h"
 #include "treewalker.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,21 @@ namespace mixgen::cmd {
 // everything entered before it known, so links and loops come out as a single walk lists them.
 class ParallelWalk {
 public:
-    ParallelWalk(bool trustEntryTypes, unsigned threads);
+    // The walk starts on threads walkers; while they wait for the disk rather than work (a
+    // tree not in the cache), more are added, up to mostThreads (never fewer than threads).
+    ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned mostThreads = 0);
 
     // As TreeWalker::walk.
     bool walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
               const std::vector<ListOutput*>& outputs);
+
+    // Replaces the look at the CPU time by which the walk tells that its walkers wait for the
+    // disk (a test makes it always so, to have walkers added in the middle of a walk).
+    void tellDiskWaitsBy(std::function<bool()> walkersWaitForDisk) {
+        m_walkersWaitForDisk = std::move(walkersWaitForDisk);
+    }
+    // The most walkers a walk has had at once.
+    unsigned mostWalkersUsed() const { return m_mostWalkersUsed; }
 
 private:
     struct Piece;
@@ -33,10 +44,15 @@ private:
 
     bool m_trustEntryTypes;
     unsigned m_threads;
+    unsigned m_mostThreads;
+    std::function<bool()> m_walkersWaitForDisk;
+    unsigned m_mostWalkersUsed = 0;
     TreeWalker m_walker; // this thread's: the top levels, and subtrees walked again in order
 };
 
-// The number of threads a walk uses by default: one per core, at least two.
+// The number of threads a walk starts with by default: one per core, at least two.
 unsigned defaultWalkThreads();
+// How many it may grow to while it waits for the disk: a few per core.
+unsigned defaultMostWalkThreads();
 
 } // namespace mixgen::cmd

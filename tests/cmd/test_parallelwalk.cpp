@@ -1,0 +1,82 @@
+// The walk on several threads, with walkers added while it runs (as when it waits for the disk).
+#include "parallelwalk.h"
+#include "treewalker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using namespace mixgen::cmd;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempTree {
+public:
+    TempTree() {
+        char name[] = "/tmp/mixgen-parallelwalk-XXXXXX";
+        m_root = ::mkdtemp(name);
+    }
+    ~TempTree() { fs::remove_all(m_root); }
+    const fs::path& root() const { return m_root; }
+    void file(const fs::path& relative) {
+        fs::create_directories((m_root / relative).parent_path());
+        std::ofstream(m_root / relative) << "x";
+    }
+    void link(const fs::path& relative, const fs::path& target) {
+        fs::create_directory_symlink(target, m_root / relative);
+    }
+
+private:
+    fs::path m_root;
+};
+
+// What a walk lists for each pattern, one text per pattern.
+template <typename Walker>
+std::vector<std::string> listed(Walker& walker, const fs::path& root) {
+    const NamePattern songs("*.MP?");
+    const NamePattern waves("*.WAV");
+    const std::vector<const NamePattern*> patterns{&songs, &waves};
+    std::vector<std::unique_ptr<ListOutput>> lists;
+    std::vector<ListOutput*> outputs;
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        lists.push_back(std::make_unique<ListOutput>());
+        outputs.push_back(lists.back().get());
+    }
+    EXPECT_TRUE(walker.walk(root.string() + "/", patterns, outputs));
+    std::vector<std::string> texts;
+    for (auto& list : lists)
+        texts.push_back(list->takeBytes());
+    return texts;
+}
+
+// Catches walkers added in the middle of a walk that put pieces out of order, list one twice
+// or lose one, or that break the handling of links into folders walked before or after.
+TEST(ParallelWalk, WalkersAddedWhileItRunsListWhatOneThreadLists) {
+    TempTree tree;
+    for (int artist = 0; artist < 40; ++artist) {
+        for (int album = 0; album < 4; ++album) {
+            const fs::path folder = "Artist " + std::to_string(artist) + "/Album " +
+                                    std::to_string(album);
+            for (int track = 0; track < 5; ++track)
+                tree.file(folder / ("Track " + std::to_string(track) + ".mp3"));
+            tree.file(folder / "intro.wav");
+        }
+    }
+    tree.link("Artist 3/later", "../Artist 30/Album 1"); // reached through the link first
+    tree.link("Artist 20/earlier", "../Artist 2");        // walked already
+    tree.link("Artist 7/Album 0/up", "../..");            // a loop back to the top
+
+    TreeWalker single;
+    const std::vector<std::string> expected = listed(single, tree.root());
+    ASSERT_NE(expected[0].find("Artist 3/later/Track 0.mp3"), std::string::npos);
+
+    ParallelWalk growing(true, 2, 6);
+    growing.tellDiskWaitsBy([] { return true; });
+    EXPECT_EQ(listed(growing, tree.root()), expected);
+    EXPECT_GT(growing.mostWalkersUsed(), 2u); // walkers were indeed added
+}
+
+} // namespace
