@@ -107,7 +107,8 @@ unsigned defaultMostWalkThreads() {
 
 ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned mostThreads)
     : m_trustEntryTypes(trustEntryTypes), m_threads(std::max(1u, threads)),
-      m_mostThreads(std::max(m_threads, mostThreads)), m_walker(trustEntryTypes, m_mostThreads + 1) {}
+      m_mostThreads(std::max(m_threads, mostThreads)),
+      m_walker(trustEntryTypes, m_mostThreads + 1) {}
 
 std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
@@ -177,11 +178,11 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     // writes next is walked, a walker when there is room ahead again. Waking every thread
     // for every piece costs thousands of needless switches on a big tree.
     std::mutex mutex;
-    std::condition_variable walkedOne;  // the writer waits here
-    std::condition_variable roomAhead;  // walkers wait here
-    std::size_t nextToWalk = 0;         // into subtrees
-    std::size_t written = 0;            // subtrees written so far
-    std::size_t walked = 0;             // subtrees walked so far, in any order
+    std::condition_variable walkedOne; // the writer waits here
+    std::condition_variable roomAhead; // walkers wait here
+    std::size_t nextToWalk = 0;        // into subtrees
+    std::size_t written = 0;           // subtrees written so far
+    std::size_t walked = 0;            // subtrees walked so far, in any order
     // While the writer waits: the piece it writes next, and how many must be walked by then.
     const Piece* writerWaitsFor = nullptr;
     std::size_t writerWaitsUntil = 0;

@@ -224,7 +224,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
             Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
                 // A folder itself (no link) on a file system whose entries tell its inode.
-                if (level.facts.entryInodesAreReal && m_trustEntryTypes && record[kTypeAt] == DT_DIR)
+                if (level.facts.entryInodesAreReal && m_trustEntryTypes &&
+                    record[kTypeAt] == DT_DIR)
                     std::memcpy(&entry.inode, record, sizeof entry.inode);
                 level.names.append(name, nameLength);
                 level.folders.push_back(entry);

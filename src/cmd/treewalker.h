@@ -69,9 +69,9 @@ private:
         std::string names; // the names of its matching files and of its subfolders
         std::vector<Match> files;
         std::vector<Entry> folders;
-        int fd = -1;          // -1 while closed to stay within the descriptor budget
-        std::string openName; // how it is opened again from its parent (the root: its path)
-        FolderId id{};        // what it must still be when opened again
+        int fd = -1;           // -1 while closed to stay within the descriptor budget
+        std::string openName;  // how it is opened again from its parent (the root: its path)
+        FolderId id{};         // what it must still be when opened again
         FileSystemFacts facts; // of the file system it lies on
     };
 

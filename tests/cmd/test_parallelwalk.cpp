@@ -34,8 +34,7 @@ private:
 };
 
 // What a walk lists for each pattern, one text per pattern.
-template <typename Walker>
-std::vector<std::string> listed(Walker& walker, const fs::path& root) {
+template <typename Walker> std::vector<std::string> listed(Walker& walker, const fs::path& root) {
     const NamePattern songs("*.MP?");
     const NamePattern waves("*.WAV");
     const std::vector<const NamePattern*> patterns{&songs, &waves};
@@ -58,16 +57,16 @@ TEST(ParallelWalk, WalkersAddedWhileItRunsListWhatOneThreadLists) {
     TempTree tree;
     for (int artist = 0; artist < 40; ++artist) {
         for (int album = 0; album < 4; ++album) {
-            const fs::path folder = "Artist " + std::to_string(artist) + "/Album " +
-                                    std::to_string(album);
+            const fs::path folder =
+                "Artist " + std::to_string(artist) + "/Album " + std::to_string(album);
             for (int track = 0; track < 5; ++track)
                 tree.file(folder / ("Track " + std::to_string(track) + ".mp3"));
             tree.file(folder / "intro.wav");
         }
     }
     tree.link("Artist 3/later", "../Artist 30/Album 1"); // reached through the link first
-    tree.link("Artist 20/earlier", "../Artist 2");        // walked already
-    tree.link("Artist 7/Album 0/up", "../..");            // a loop back to the top
+    tree.link("Artist 20/earlier", "../Artist 2");       // walked already
+    tree.link("Artist 7/Album 0/up", "../..");           // a loop back to the top
 
     TreeWalker single;
     const std::vector<std::string> expected = listed(single, tree.root());
