@@ -36,13 +36,4 @@ TEST(FolderWrites, WakesOnEachWriteUntilDrained) {
     }
 }
 
-// A folder that cannot be watched leaves the reader to look on its own time.
-TEST(FolderWrites, MissingFolderGivesNoWatch) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    FolderWrites writes(dir.filePath(QStringLiteral("gone")));
-    EXPECT_EQ(writes.fd(), -1);
-    writes.drain(); // harmless
-}
-
 } // namespace
