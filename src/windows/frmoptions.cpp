@@ -138,7 +138,6 @@ frmOptions::frmOptions() : QDialog(nullptr) {
 
 frmOptions::~frmOptions() {
     registerWindowUnload(WindowSlot::Options, nullptr);
-    m_busy.set(false);
 }
 
 void frmOptions::initWindow() {

@@ -92,7 +92,6 @@ frmPlaylist::frmPlaylist(frmMain& main) : QDialog(nullptr), m_main(main) {
 frmPlaylist::~frmPlaylist() {
     registerWindowUnload(WindowSlot::Playlist, nullptr);
     registerExitTagSetter(nullptr);
-    m_busy.set(false);
 }
 
 void frmPlaylist::initWindow() {
