@@ -77,6 +77,11 @@ for path in /usr/bin/mixgen /usr/lib/mixgen/mixgen /usr/lib/mixgen/mixgen-cmd \
   [[ -e $path ]] || fail "$path is missing"
 done
 [[ $(readlink -f /usr/bin/mixgen) == /usr/lib/mixgen/mixgen ]] || fail "/usr/bin/mixgen does not lead to /usr/lib/mixgen/mixgen"
+# No run path: a library is looked for in the system's folders only, never in the folder the
+# program is started from.
+for program in /usr/lib/mixgen/mixgen /usr/lib/mixgen/mixgen-cmd; do
+  ! readelf -d "$program" | grep -q -E 'RPATH|RUNPATH' || fail "$program has a run path"
+done
 desktop-file-validate /usr/share/applications/io.github.mixgen.Tunepicker.desktop ||
   fail "desktop-file-validate refuses the launcher"
 appstreamcli validate --no-net /usr/share/metainfo/io.github.mixgen.Tunepicker.metainfo.xml >/dev/null ||
