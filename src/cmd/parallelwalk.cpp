@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sched.h>
+
 namespace mixgen::cmd {
 
 namespace {
@@ -191,6 +193,9 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     std::size_t ahead = kAheadPerThread * walkers;
 
     const auto worker = [&] {
+        // A descriptor table of its own: the walker opens and reads its folders alone, and in
+        // a table no other thread shares the kernel need not count and lock each use of them.
+        ::unshare(CLONE_FILES);
         TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
         for (;;) {
             std::size_t index;
