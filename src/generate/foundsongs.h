@@ -73,7 +73,19 @@ public:
     void keepUnread(qsizetype nameLength, qsizetype lineLength);
     // The same for a song whose name (at most lineLength bytes) is written over its line.
     void keepUnreadAs(QByteArrayView name, qsizetype lineLength);
-    void dropUnread() { m_unread = 0; }
+    void dropUnread() {
+        m_unread = 0;
+        m_listPages = ListPages::NotUsed;
+    }
+
+    // The same for a list file that grows at its end only, taken in as the file's own pages
+    // instead of read: the bytes [fileOffset, fileSize) of fd become the unread bytes. Only a
+    // store that has taken in nothing but the file, from its start, does so; false when it
+    // cannot (then the bytes are read).
+    bool mapUnread(int fd, qint64 fileOffset, qint64 fileSize);
+    // Lets go of the list file's pages, copying the songs' bytes: a store that lives on
+    // would keep a deleted file, and have its pages written to disk.
+    void keepOwnCopy();
 
 private:
     // A song's record: where its name ends, and in the two low bits how many bytes of line
@@ -90,7 +102,12 @@ private:
     void compact();
     void copyFrom(const FoundSongs& other);
 
+    // Whether the list file's own pages hold the songs' bytes, at the file's offsets.
+    enum class ListPages { NotYet, Used, NotUsed };
+
     PagedBlock m_bytes;
+    ListPages m_listPages = ListPages::NotYet;
+    qint64 m_mappedEnd = 0; // the end of the file's pages mapped so far
     qsizetype m_used = 0;   // the songs' bytes
     qsizetype m_unread = 0; // read behind them, not yet kept
     PagedBlock m_records;

@@ -218,6 +218,12 @@ bool SongListReader::readNew(bool mustRead) {
         m_songs.clear();
         m_decoder.forgetUnsupported();
     }
+    // The file's own pages rather than a copy, when the store can take them.
+    if (m_songs.mapUnread(file.handle(), m_readUpTo, fileSize)) {
+        m_readUpTo = fileSize;
+        m_decoder.decodeReadLines(false);
+        return true;
+    }
     if (!file.seek(m_readUpTo))
         return false;
     // Room for all that the file holds now, so the store does not grow while it is read.

@@ -308,6 +308,10 @@ void frmPlaylist::showFoundSoFar(qint64 count) {
 }
 
 void frmPlaylist::finishRun() {
+    // Once the window waits for the user, the found songs move out of the deleted list
+    // file's pages into memory of their own: those pages would be written to disk meanwhile.
+    // A run that ends the program leaves before this comes.
+    QTimer::singleShot(0, this, [this] { m_found.keepOwnCopy(); });
     m_busy.set(false);
     if (m_exitAfterRun)
         return;

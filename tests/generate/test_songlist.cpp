@@ -113,6 +113,25 @@ TEST(SongListReader, DecodesTheListAsItGrows) {
     EXPECT_TRUE(messages.shown().isEmpty()) << "a warning of a list that was started afresh";
 }
 
+// Catches a store that loses or repeats songs when it stops leaning on the list file's pages
+// (the playlist window has it do so) while the list is still being written.
+TEST(SongListReader, KeepingItsOwnCopyPartWayChangesNothing) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString list = dir.filePath("mixgen.lst");
+    FoundSongs songs;
+    SongListReader reader(list, songs);
+    append(list, "/m/a.mp3\r\n/m/b");
+    EXPECT_EQ(reader.poll(), 1);
+    songs.keepOwnCopy();
+    append(list, "\x82.mp3\r\n/m/c.mp3");
+    EXPECT_EQ(reader.poll(), 2);
+    EXPECT_EQ(reader.finish(), SongListReader::End::Read);
+    songs.keepOwnCopy();
+    EXPECT_EQ(songs.toStringList(),
+              (QStringList{"/m/a.mp3", QStringLiteral("/m/b\u00e9.mp3"), "/m/c.mp3"}));
+}
+
 // Catches a song list capped at a 16-bit count or an entry lost at a read boundary.
 TEST(SongList, AMillionSongs) {
     QByteArray bytes;
