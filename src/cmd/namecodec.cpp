@@ -5,6 +5,8 @@
 #include <QChar>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace mixgen::cmd {
@@ -13,6 +15,17 @@ namespace {
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
+}
+
+constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Eight ASCII bytes with their capitals made small, as foldAscii makes one.
+std::uint64_t foldedAscii8(std::uint64_t bytes) {
+    const std::uint64_t fromA = bytes + kEachByte * (0x80 - 'A');     // high bit: 'A' or past
+    const std::uint64_t pastZ = bytes + kEachByte * (0x80 - 'Z' - 1); // high bit: past 'Z'
+    const std::uint64_t capitals = fromA & ~pastZ & kHighBits;
+    return bytes | capitals >> 2; // the high bit moved down to 0x20, the step from 'A' to 'a'
 }
 
 } // namespace
@@ -94,7 +107,25 @@ void appendCp437AsUtf8(std::string& out, std::string_view cp437) {
 
 bool lessCaseInsensitive(std::string_view a, std::string_view b) {
     std::size_t i = 0;
-    std::size_t j = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight plain bytes at a time while both names have them: the names of one folder
+        // often share a long start ("Track 01", "Track 02").
+        for (; i + 8 <= a.size() && i + 8 <= b.size(); i += 8) {
+            std::uint64_t wordA;
+            std::uint64_t wordB;
+            std::memcpy(&wordA, a.data() + i, 8);
+            std::memcpy(&wordB, b.data() + i, 8);
+            if ((wordA | wordB) & kHighBits)
+                break;
+            const std::uint64_t foldedA = foldedAscii8(wordA);
+            const std::uint64_t foldedB = foldedAscii8(wordB);
+            if (foldedA != foldedB) { // the lowest byte is the first
+                const int shift = std::countr_zero(foldedA ^ foldedB) / 8 * 8;
+                return (foldedA >> shift & 0xFF) < (foldedB >> shift & 0xFF);
+            }
+        }
+    }
+    std::size_t j = i;
     while (i < a.size() && j < b.size()) {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);

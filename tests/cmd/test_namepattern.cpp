@@ -1,6 +1,9 @@
 #include "namecodec.h"
 #include "namepattern.h"
 
+#include <cctype>
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -104,6 +107,32 @@ TEST(NameCodec, OrdersNamesIgnoringCase) {
     EXPECT_EQ(names, expected);
     for (const auto& a : names)
         EXPECT_FALSE(lessCaseInsensitive(a, a)) << a;
+}
+
+// Catches names compared several bytes at a time in another order than one at a time: plain
+// names go by their small-letter forms, then by their bytes.
+TEST(NameCodec, OrdersLongPlainNamesAsTheirSmallLetters) {
+    std::mt19937 engine(7);
+    const auto name = [&] {
+        std::string text(engine() % 20, ' ');
+        for (char& c : text)
+            c = "aAbBzZ@[`{09 ._-"[engine() % 16];
+        return text;
+    };
+    const auto small = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+            return char(std::tolower(static_cast<unsigned char>(c)));
+        });
+        return text;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string a = name();
+        std::string b = engine() % 2 ? name() : a;
+        if (!b.empty())
+            b[engine() % b.size()] ^= 0x20; // often the same name but for one letter's case
+        const bool expected = small(a) != small(b) ? small(a) < small(b) : a < b;
+        ASSERT_EQ(lessCaseInsensitive(a, b), expected) << a << " | " << b;
+    }
 }
 
 // Catches code page 437 text printed as raw bytes or decoded as Latin-1.
