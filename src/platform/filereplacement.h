@@ -37,6 +37,7 @@ private:
     QByteArray m_target; // the file that is really replaced
     QByteArray m_fresh;  // the fresh file beside it, while it exists
     int m_fd = -1;
+    qint64 m_written = 0; // bytes written into the fresh file
     QString m_why;
 };
 
