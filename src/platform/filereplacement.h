@@ -21,8 +21,8 @@ public:
 
     // Checks the target and makes the fresh file. False with the reason in why().
     bool begin();
-    // Writes bytes into the fresh file, after what was written before. False with the reason
-    // in why(); the target is untouched and the commit fails.
+    // Writes bytes into the fresh file, after what was written before, and has the disk start
+    // on them. False with the reason in why(); the target is untouched and the commit fails.
     bool write(QByteArrayView bytes);
     // Writes bytes into the fresh file, flushes it to the disk and renames it over the
     // target. False with the reason in why(); the target is then untouched.
