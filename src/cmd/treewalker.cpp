@@ -266,13 +266,19 @@ void TreeWalker::listFiles(std::size_t depth) {
     });
     const std::vector<ListOutput*>& outputs = *m_outputs;
     for (const Match& match : level.files) {
-        const std::string_view name = nameOf(match.entry);
-        if (holdsLineBreak(name))
-            continue;
-        m_nameCp437.clear();
-        appendAsCp437(m_nameCp437, name);
+        std::string_view name = nameOf(match.entry);
+        // Most names are printable ASCII: the same in code page 437, and with no line break.
+        if (!std::all_of(name.begin(), name.end(), [](char c) {
+                return static_cast<unsigned char>(c - 0x20) < 0x60;
+            })) {
+            if (holdsLineBreak(name))
+                continue;
+            m_nameCp437.clear();
+            appendAsCp437(m_nameCp437, name);
+            name = m_nameCp437;
+        }
         for (std::uint64_t rest = match.patterns; rest != 0; rest &= rest - 1)
-            outputs[static_cast<std::size_t>(__builtin_ctzll(rest))]->append(m_path, m_nameCp437);
+            outputs[static_cast<std::size_t>(__builtin_ctzll(rest))]->append(m_path, name);
     }
 
     std::sort(level.folders.begin(), level.folders.end(), [&](const Entry& a, const Entry& b) {
