@@ -38,9 +38,9 @@ public:
     // Puts the bytes [offset, offset + bytes) of the open file fd at the same offsets of the
     // block, as the file's own pages rather than a copy: until a page is written, it shows
     // what the file holds, bytes written to the file later included. offset is a multiple
-    // of the page size, and the block has room for the bytes. False when the file cannot be
-    // mapped; the block is then as it was. The file must not shrink below the mapped bytes
-    // while they are read.
+    // of the page size, the block has room for the bytes, and nothing was written there yet.
+    // False when the file cannot be mapped; that room is then as it was. The file must not
+    // shrink below the mapped bytes while they are read.
     bool mapFile(int fd, std::size_t offset, std::size_t bytes);
     bool holdsFilePages() const { return m_filePages; }
     // Copies the first kept bytes into memory of the block's own and lets go of the file's
