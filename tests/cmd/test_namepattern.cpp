@@ -120,9 +120,8 @@ TEST(NameCodec, OrdersLongPlainNamesAsTheirSmallLetters) {
         return text;
     };
     const auto small = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-            return char(std::tolower(static_cast<unsigned char>(c)));
-        });
+        for (char& c : text)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
         return text;
     };
     for (int i = 0; i < 20000; ++i) {
