@@ -31,6 +31,16 @@ void appendCp437AsUtf8(std::string& out, std::string_view cp437);
 // for case are ordered by their bytes, so the order is total and stable.
 bool lessCaseInsensitive(std::string_view a, std::string_view b);
 
+// True when every byte of the name is printable ASCII: the name is the same in code page 437
+// and holds no line break.
+inline bool isPrintableAscii(std::string_view name) {
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c - 0x20) >= 0x60)
+            return false;
+    }
+    return true;
+}
+
 // True when the name holds a line break and so cannot stand on one line of a list.
 inline bool holdsLineBreak(std::string_view name) {
     for (const char c : name) {

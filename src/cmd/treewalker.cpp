@@ -267,10 +267,7 @@ void TreeWalker::listFiles(std::size_t depth) {
     const std::vector<ListOutput*>& outputs = *m_outputs;
     for (const Match& match : level.files) {
         std::string_view name = nameOf(match.entry);
-        // Most names are printable ASCII: the same in code page 437, and with no line break.
-        if (!std::all_of(name.begin(), name.end(), [](char c) {
-                return static_cast<unsigned char>(c - 0x20) < 0x60;
-            })) {
+        if (!isPrintableAscii(name)) { // most are: they go into the list as they stand
             if (holdsLineBreak(name))
                 continue;
             m_nameCp437.clear();

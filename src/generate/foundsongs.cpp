@@ -55,10 +55,9 @@ FoundSongs& FoundSongs::operator=(const FoundSongs& other) {
 FoundSongs::FoundSongs(FoundSongs&& other) noexcept
     : m_bytes(std::move(other.m_bytes)),
       m_listPages(std::exchange(other.m_listPages, ListPages::NotYet)),
-      m_mappedEnd(std::exchange(other.m_mappedEnd, 0)),
-      m_used(std::exchange(other.m_used, 0)), m_unread(std::exchange(other.m_unread, 0)),
-      m_records(std::move(other.m_records)), m_count(std::exchange(other.m_count, 0)),
-      m_taken(std::move(other.m_taken)) {}
+      m_mappedEnd(std::exchange(other.m_mappedEnd, 0)), m_used(std::exchange(other.m_used, 0)),
+      m_unread(std::exchange(other.m_unread, 0)), m_records(std::move(other.m_records)),
+      m_count(std::exchange(other.m_count, 0)), m_taken(std::move(other.m_taken)) {}
 
 FoundSongs& FoundSongs::operator=(FoundSongs&& other) noexcept {
     if (this != &other) {

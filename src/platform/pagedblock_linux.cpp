@@ -112,7 +112,7 @@ bool PagedBlock::mapFile(int fd, std::size_t offset, std::size_t bytes) {
 
 void PagedBlock::keepOwnCopy(std::size_t kept) {
     if (m_filePages)
-        moveTo(std::max(m_capacity, std::size_t(1)), kept);
+        moveTo(m_capacity, kept);
 }
 
 void PagedBlock::moveTo(std::size_t capacity, std::size_t kept) {
