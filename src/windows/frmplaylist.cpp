@@ -60,6 +60,27 @@ QPushButton* makeRunButton(QWidget* parent, const QString& caption, const QStrin
     return button;
 }
 
+// Keys, clicks and wheel turns: what a window that takes no input drops.
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QListView* makeList(QWidget* parent, QAbstractItemModel* model, const QRect& place) {
     auto* list = new QListView(parent);
     list->setModel(model);
@@ -204,6 +225,7 @@ void frmPlaylist::Form_Activate() {
     m_running = true;
     runSteps();
     m_running = false;
+    m_takesNoInput = false; // also after a run that ended early
     if (m_exitAfterRun)
         ExitProgram();
     emit runFinished();
@@ -215,6 +237,7 @@ void frmPlaylist::Form_Activate() {
 
 void frmPlaylist::prepareForRun() {
     m_writeFailed = false;
+    m_takesNoInput = true;
     m_found.clear();
     m_initModel->storeChanged();
     m_picked.clear();
@@ -260,8 +283,10 @@ void frmPlaylist::runSteps() {
 
     m_busy.set(true);
     // The hidden list shows the store once the search has filled it.
+    m_searching = true;
     const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), m_found,
                                               [this](qint64 count) { showFoundSoFar(count); });
+    m_searching = false;
     m_initModel->storeChanged();
     endTerminalProgress();
     if (m_exitAfterRun) {
@@ -274,8 +299,13 @@ void frmPlaylist::runSteps() {
         cmdClose_Click();
         return;
     }
-    // What the user did meanwhile runs now; the window takes the focus back if still shown.
+    // What the user did meanwhile runs now (keys and clicks on this window are dropped); the
+    // window takes the focus back if still shown.
     QCoreApplication::processEvents();
+    if (m_closeAsked) {
+        m_closeAsked = false;
+        close();
+    }
     if (isVisible())
         activateWindow();
     if (status == SearchStatus::Failed) {
@@ -290,6 +320,11 @@ void frmPlaylist::runSteps() {
     const int written =
         pickAndWrite(m_found, m_picked, requestedSongCount(m_main.txtNumber->text()), output,
                      random, &m_writeFailed);
+    if (m_writeFailed) {
+        // Not the playlist: the file keeps its old content. As when the file cannot be made,
+        // nothing stands in the list, so nothing is shown or handed off.
+        m_picked.clear();
+    }
     m_initModel->storeChanged();
     m_finalModel->storeChanged();
     if (m_main.isCommandLineRequest())
@@ -303,11 +338,16 @@ void frmPlaylist::showFoundSoFar(qint64 count) {
     lblRead->setText(QStringLiteral("%1 %2 songs found so far").arg(kReadingCaption).arg(count));
     if (runsWithoutDisplay())
         showTerminalProgress(QStringLiteral("%1 songs found so far").arg(count));
-    // Repaint, but leave the user's clicks and keys for after the search.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Repaint. The user's keys and clicks are taken in too, and dropped (eventFilter): held
+    // back, the window system may hand them over only once the result is shown, where Enter
+    // and Esc would close it.
+    QCoreApplication::processEvents();
 }
 
 void frmPlaylist::finishRun() {
+    // Keys typed while the pick ran are dropped before the buttons can take them.
+    QCoreApplication::processEvents();
+    m_takesNoInput = false;
     // Once the window waits for the user, the found songs move out of the deleted list
     // file's pages into memory of their own: those pages would be written to disk meanwhile.
     // A run that ends the program leaves before this comes.
@@ -433,6 +473,13 @@ void frmPlaylist::Form_QueryUnload(bool& cancel) {
 }
 
 void frmPlaylist::closeEvent(QCloseEvent* event) {
+    if (m_searching && event->spontaneous()) {
+        // The close box while the search runs: handled with the other pending events once
+        // the search has ended.
+        m_closeAsked = true;
+        event->ignore();
+        return;
+    }
     bool cancel = false;
     Form_QueryUnload(cancel);
     if (cancel)
@@ -457,6 +504,11 @@ bool frmPlaylist::countsAsAnotherWindow(const QWidget* window) const {
 }
 
 bool frmPlaylist::eventFilter(QObject* watched, QEvent* event) {
+    // The window takes no input while it works: what is typed or clicked meanwhile is
+    // dropped, never kept for the result. Message boxes are windows of their own.
+    if (m_takesNoInput && isUserInput(event->type()) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this)
+        return true;
     if (event->type() == QEvent::WindowActivate && isVisible() && watched->isWidgetType()) {
         const auto* window = static_cast<QWidget*>(watched);
         if (countsAsAnotherWindow(window))

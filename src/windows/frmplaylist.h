@@ -108,7 +108,10 @@ private:
     BusyPointer m_busy;
     bool m_unloading = false;
     bool m_exitAfterRun = false;
-    bool m_writeFailed = false; // this run's playlist could not be written
+    bool m_writeFailed = false;  // this run's playlist could not be written
+    bool m_takesNoInput = false; // from a run's start until its result is shown
+    bool m_searching = false;
+    bool m_closeAsked = false; // the close box was used while the search ran
 };
 
 } // namespace mixgen

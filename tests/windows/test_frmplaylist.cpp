@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -24,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <utility>
 
 namespace mixgen {
 namespace {
@@ -161,6 +164,65 @@ public:
         return answer;
     }
 };
+
+// Runs action once, the first time watched is shown.
+class OnShow final : public QObject {
+public:
+    OnShow(QWidget* watched, std::function<void()> action) : m_action(std::move(action)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && m_action)
+            std::exchange(m_action, nullptr)();
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+// Catches keys typed while the window works acting on the result once it appears: Enter and
+// Esc reach the window late, as a busy window gets them, and must not close the playlist.
+TEST_F(FrmPlaylistTest, KeysTypedDuringTheRunAreDropped) {
+    ScriptedMessages messages;
+    const OnShow typeWhileBusy(playlist.lblWait, [this] {
+        for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
+            QCoreApplication::postEvent(&playlist, new QKeyEvent(QEvent::KeyPress, key, {}));
+            QCoreApplication::postEvent(&playlist, new QKeyEvent(QEvent::KeyRelease, key, {}));
+        }
+    });
+    runRequest();
+    QTest::qWait(100);
+    EXPECT_TRUE(playlist.isVisible());
+    EXPECT_TRUE(playlist.cmdClose->isEnabled());
+    EXPECT_FALSE(main.isVisible());
+    // Keys typed once the result is shown still press Close.
+    QTest::keyClick(&playlist, Qt::Key_Return);
+    EXPECT_FALSE(playlist.isVisible());
+}
+
+// Catches picks shown as the playlist, with the buttons that hand it to the player, when the
+// playlist could not be written (a file-size limit stands in for a full disk): the old file
+// stays, and the window says only what went wrong.
+TEST_F(FrmPlaylistTest, FailedWriteShowsNoPlaylistAndHandsNothingOff) {
+    test::writeFile(output, "old line\r\n");
+    main.setCommandLine(QStringLiteral("/Y"));
+    setSetting("OpenWith", "Winamp");
+    ScriptedMessages messages;
+    messages.expect("An error occured while trying to write to file " + output.toUpper());
+    std::unique_ptr<test::FileSizeLimit> limit;
+    const OnShow fillTheDisk(playlist.lblWait,
+                             [&limit] { limit = std::make_unique<test::FileSizeLimit>(10); });
+    runRequest();
+    limit.reset();
+    messages.verifyAllShown();
+    EXPECT_EQ(test::readFile(output), "old line\r\n");
+    EXPECT_TRUE(playlist.pickedSongs().isEmpty());
+    EXPECT_EQ(playlist.lstFinal->model()->rowCount(), 0);
+    EXPECT_FALSE(playlist.lblDone->isVisible() && playlist.isVisible());
+    EXPECT_FALSE(playlist.cmdOpen->isVisible() && playlist.cmdOpen->isEnabled());
+    EXPECT_FALSE(playlist.cmdEnqueue->isVisible() && playlist.cmdEnqueue->isEnabled());
+}
 
 // "Winamp" in any case gives the play layout with the enqueue button; the next run goes back
 // to the open caption and hides every button while it works; the redo asks about the file
