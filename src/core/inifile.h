@@ -36,6 +36,7 @@ public:
         // The text that stands for the empty key in the file ("@"), or empty to write it as
         // nothing before the "=".
         QByteArray emptyKeyText;
+        bool operator==(const Options&) const = default;
     };
 
     IniDocument(const QByteArray& content, Options options);

@@ -2,6 +2,7 @@
 
 #include "inifile.h"
 #include "numbertext.h"
+#include "parsedstore.h"
 #include "platform/lockedfile.h"
 
 #include <QDir>
@@ -31,8 +32,12 @@ IniDocument::Options treeOptions() {
     return options;
 }
 
-IniDocument treeDocument(const QByteArray& content) {
-    return IniDocument(content, treeOptions());
+std::shared_ptr<const IniDocument> treeDocument(const QString& file) {
+    return parsedStoreFile(file, treeOptions());
+}
+
+bool updateTree(const QString& file, const std::function<bool(IniDocument&)>& change) {
+    return updateParsedStoreFile(file, treeOptions(), change);
 }
 
 // The key path in its one stored form, or nullopt when a level holds a control character
@@ -121,7 +126,7 @@ RegKey OpenRegKey(HKEY root, const QString& keyPath) {
     const std::optional<QString> path = normalizedPath(keyPath);
     if (file.isEmpty() || !path || !storeFileWritable(file))
         return {};
-    if (!keyExists(treeDocument(readStoreFile(file)), *path))
+    if (!keyExists(*treeDocument(file), *path))
         return {};
     return RegKey{root, *path};
 }
@@ -131,15 +136,14 @@ void CreateRegKey(HKEY root, const QString& keyPath) {
     const std::optional<QString> path = normalizedPath(keyPath);
     if (file.isEmpty() || !path || path->isEmpty())
         return;
-    updateStoreFile(file, [&](const QByteArray& content) -> std::optional<QByteArray> {
-        IniDocument tree = treeDocument(content);
+    updateTree(file, [&](IniDocument& tree) {
         bool changed = false;
         QString level;
         for (const QString& name : path->split(kLevelSeparator)) {
             level = level.isEmpty() ? name : level + kLevelSeparator + name;
             changed = tree.addSection(level) || changed;
         }
-        return changed ? std::optional(tree.toBytes()) : std::nullopt;
+        return changed;
     });
 }
 
@@ -157,20 +161,17 @@ long DeleteRegKey(HKEY root, const QString& keyPath) {
         return ERROR_FILE_NOT_FOUND;
     if (path->isEmpty())
         return ERROR_ACCESS_DENIED; // the root itself cannot go
-    if (!keyExists(treeDocument(readStoreFile(file)), *path))
+    if (!keyExists(*treeDocument(file), *path))
         return ERROR_FILE_NOT_FOUND; // and no lock file or folder is made for nothing
 
     long status = ERROR_SUCCESS;
-    const bool written =
-        updateStoreFile(file, [&](const QByteArray& content) -> std::optional<QByteArray> {
-            IniDocument tree = treeDocument(content);
-            if (!tree.removeSections(
-                    [&](const QString& name) { return isAtOrBelow(name, *path); })) {
-                status = ERROR_FILE_NOT_FOUND; // deleted by another instance meanwhile
-                return std::nullopt;
-            }
-            return tree.toBytes();
-        });
+    const bool written = updateTree(file, [&](IniDocument& tree) {
+        if (!tree.removeSections([&](const QString& name) { return isAtOrBelow(name, *path); })) {
+            status = ERROR_FILE_NOT_FOUND; // deleted by another instance meanwhile
+            return false;
+        }
+        return true;
+    });
     return written ? status : ERROR_ACCESS_DENIED;
 }
 
@@ -198,17 +199,13 @@ long SetTypedValue(const RegKey& key, const QString& valueName, std::uint32_t va
     const QByteArray stored = QByteArray::number(valueType) + ':' + data;
 
     long status = ERROR_SUCCESS;
-    const bool written = updateStoreFile(
-        registryFile(key.root), [&](const QByteArray& content) -> std::optional<QByteArray> {
-            IniDocument tree = treeDocument(content);
-            if (!keyExists(tree, key.path)) {
-                status = ERROR_KEY_DELETED;
-                return std::nullopt;
-            }
-            if (!tree.setValue(key.path, valueName, stored))
-                return std::nullopt;
-            return tree.toBytes();
-        });
+    const bool written = updateTree(registryFile(key.root), [&](IniDocument& tree) {
+        if (!keyExists(tree, key.path)) {
+            status = ERROR_KEY_DELETED;
+            return false;
+        }
+        return tree.setValue(key.path, valueName, stored);
+    });
     return written ? status : ERROR_ACCESS_DENIED;
 }
 
@@ -218,7 +215,7 @@ RegValue QueryTypedValue(const RegKey& key, const QString& valueName) {
     if (!key.isOpen())
         return failed;
     const std::optional<QByteArray> stored =
-        treeDocument(readStoreFile(registryFile(key.root))).value(key.path, valueName);
+        treeDocument(registryFile(key.root))->value(key.path, valueName);
     if (!stored)
         return failed;
     const qsizetype colon = stored->indexOf(':');

@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include "inifile.h"
+#include "parsedstore.h"
 #include "platform/lockedfile.h"
 
 #include <QDir>
@@ -13,12 +14,7 @@ namespace {
 void editKey(const QString& filePath, const std::function<bool(IniDocument&)>& change) {
     // The result is not examined: a write that fails changes nothing and must not stop the
     // program, and no caller looks at it.
-    updateStoreFile(filePath, [&](const QByteArray& content) -> std::optional<QByteArray> {
-        IniDocument document(content);
-        if (!change(document))
-            return std::nullopt;
-        return document.toBytes();
-    });
+    updateParsedStoreFile(filePath, {}, change);
 }
 
 } // namespace
@@ -36,8 +32,7 @@ QString SettingsStore::defaultFilePath() {
 
 QString SettingsStore::GetSetting(const QString& section, const QString& key,
                                   const QString& def) const {
-    const std::optional<QByteArray> stored =
-        IniDocument(readStoreFile(m_filePath)).value(section, key);
+    const std::optional<QByteArray> stored = parsedStoreFile(m_filePath, {})->value(section, key);
     return stored ? QString::fromUtf8(*stored) : def;
 }
 
@@ -64,6 +59,18 @@ void SettingsStore::UpdateSection(const QString& section, const QStringList& key
 
 QString SettingsStore::fileProblem() const {
     return storeFileProblem(m_filePath);
+}
+
+QString SettingsStore::fileWarning() const {
+    if (const QString problem = fileProblem(); !problem.isEmpty())
+        return QStringLiteral("The settings file %1 cannot be used: %2\r\nSettings are neither "
+                              "read nor saved.")
+            .arg(m_filePath, problem);
+    if (const QString problem = storeFileWriteProblem(m_filePath); !problem.isEmpty())
+        return QStringLiteral("The settings file %1 is left as it is: %2\r\nSettings are read "
+                              "but not saved.")
+            .arg(m_filePath, problem);
+    return {};
 }
 
 void SettingsStore::DeleteSetting(const QString& section, const QString& key) const {

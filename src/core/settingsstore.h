@@ -9,8 +9,10 @@ namespace mixgen {
 
 // The per-user store of text values of application "MIXGEN": one INI-style file,
 // $XDG_CONFIG_HOME/MIXGEN/MIXGEN.ini (~/.config when unset), one section per store section.
-// No cache: every read rereads the file; every write or delete locks, rereads, changes one key
-// and replaces the file atomically. A failed write changes nothing and reports nothing.
+// Every read sees the file as it is now, through a parse that is reused while the file stays
+// the same (core/parsedstore.h); every write or delete locks, rereads, changes one key and
+// replaces the file atomically. A failed write changes nothing and reports nothing. A
+// read-only file is read and never replaced.
 class SettingsStore {
 public:
     SettingsStore();                          // the user's file, found from the environment
@@ -29,8 +31,12 @@ public:
     void UpdateSection(const QString& section, const QStringList& keys,
                        const std::function<void(QStringList& values)>& change) const;
 
-    // Why the settings file cannot be used (it is a folder, a pipe, a device), or empty.
+    // Why the settings file cannot be used (it is a folder, a pipe, a device, a file that
+    // cannot be read), or empty.
     QString fileProblem() const;
+    // What the user is told once at start-up about a settings file that cannot be used, or
+    // that is read but left as it is (read-only); empty when it serves.
+    QString fileWarning() const;
 
     const QString& filePath() const { return m_filePath; }
 

@@ -18,15 +18,12 @@ namespace mixgen {
 namespace {
 
 // A folder, pipe or device where the settings file belongs is never opened (it could block
-// the program); the user is told once why nothing is remembered.
+// the program), an unreadable one is not replaced, a read-only one is only read: the user is
+// told once why nothing, or nothing new, is remembered.
 void reportUnusableSettingsFile() {
-    const SettingsStore store;
-    const QString problem = store.fileProblem();
-    if (!problem.isEmpty())
-        MsgBox(QStringLiteral("The settings file %1 cannot be used: %2\r\nSettings are neither "
-                              "read nor saved.")
-                   .arg(store.filePath(), problem),
-               MsgButtons::Ok, MsgIcon::Exclamation);
+    const QString warning = SettingsStore().fileWarning();
+    if (!warning.isEmpty())
+        MsgBox(warning, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 } // namespace

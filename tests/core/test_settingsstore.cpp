@@ -316,3 +316,81 @@ TEST_F(SettingsStoreTest, SectionEditsAreOneStep) {
 }
 
 } // namespace
+
+namespace {
+
+// Bytes this process has read from files so far.
+qint64 bytesReadSoFar() {
+    QFile io("/proc/self/io");
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+// Catches every read rereading and reparsing the whole file (a big file made each request take
+// minutes): a request's many reads and its writes read the file once, and a change made by
+// another process is still seen by the next read.
+TEST_F(SettingsStoreTest, ReadsReuseTheParseWhileTheFileStaysTheSame) {
+    QByteArray big = "[Settings]\nAction=Play\n[Filler]\n";
+    for (int i = 0; big.size() < 2 * 1024 * 1024; ++i)
+        big += "key" + QByteArray::number(i) + "=a value that takes some room\n";
+    writeFile(path(), big);
+    const SettingsStore settings = store();
+    const qint64 before = bytesReadSoFar();
+    ASSERT_GE(before, 0);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kAction), "Play");
+    settings.SaveSetting(keys::kSettings, keys::kOpenWith, "Winamp");
+    settings.SaveSetting(keys::kSettings, keys::kAction, "Enqueue");
+    EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kOpenWith), "Winamp");
+    EXPECT_LT(bytesReadSoFar() - before, 2 * big.size()) << "the file was read again";
+
+    const pid_t child = mixgen::test::startChild([&] {
+        SettingsStore(path()).SaveSetting(keys::kSettings, keys::kAction, "Play");
+        return 0;
+    });
+    ASSERT_EQ(mixgen::test::waitForChild(child), 0);
+    EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kAction), "Play");
+}
+
+// Catches a read-only settings file replaced by a write (even root's: its owner said so), and
+// an unreadable one ignored without a word; each is named in the start-up warning.
+TEST_F(SettingsStoreTest, ReadOnlyAndUnreadableFilesAreLeftAloneAndNamed) {
+    const SettingsStore settings = store();
+    settings.SaveSetting(keys::kSettings, keys::kAction, "Play");
+    EXPECT_TRUE(settings.fileWarning().isEmpty()) << settings.fileWarning().toStdString();
+    const QByteArray file = QFile::encodeName(path());
+    ASSERT_EQ(::chmod(file.constData(), 0444), 0);
+    struct stat was {};
+    ASSERT_EQ(::stat(file.constData(), &was), 0);
+    settings.SaveSetting(keys::kSettings, keys::kAction, "Enqueue");
+    settings.DeleteSetting(keys::kSettings, keys::kAction);
+    struct stat now {};
+    ASSERT_EQ(::stat(file.constData(), &now), 0);
+    EXPECT_EQ(now.st_ino, was.st_ino) << "the read-only file was replaced";
+    EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kAction), "Play");
+    EXPECT_TRUE(settings.fileWarning().contains("It is read-only."))
+        << settings.fileWarning().toStdString();
+
+    // Unreadable to an ordinary user: said, and never replaced.
+    ASSERT_EQ(::chmod(file.constData(), 0600), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.filePath("MIXGEN")).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(storeLockPath(path())).constData(), 0666), 0);
+    const int rc = mixgen::test::runUnprivileged([&] {
+        if (!settings.fileProblem().startsWith("It cannot be read: "))
+            return 1;
+        if (!settings.fileWarning().contains("neither read nor saved"))
+            return 2;
+        settings.SaveSetting(keys::kSettings, keys::kAction, "Enqueue");
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(settings.GetSetting(keys::kSettings, keys::kAction), "Play");
+}
