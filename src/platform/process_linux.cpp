@@ -24,6 +24,10 @@ namespace {
 // The batch interpreter installed beside the program.
 constexpr char kBatchInterpreter[] = "mixgen-cmd";
 constexpr int kWaitStepMs = 50;
+// Room kept on the disk for what a waited-for program says on standard error, so that a disk
+// it fills still lets it say why it failed: this much, or less on a disk nearly full already.
+constexpr off_t kMostErrorRoom = 64 * 1024;
+constexpr off_t kLeastErrorRoom = 4 * 1024;
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -175,9 +179,22 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     if (redirection.discardOutput)
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     const QByteArray errorFile = QFile::encodeName(redirection.errorFile);
-    if (!errorFile.isEmpty())
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.constData(),
-                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    int errorFd = -1;
+    if (!errorFile.isEmpty()) {
+        errorFd = ::open(errorFile.constData(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (errorFd < 0) {
+            const int error = errno;
+            posix_spawn_file_actions_destroy(&actions);
+            return notStarted(systemError(error));
+        }
+        // Where the file system cannot keep room, the file grows as it is written.
+        for (off_t room = kMostErrorRoom; room >= kLeastErrorRoom; room /= 4) {
+            if (::fallocate(errorFd, FALLOC_FL_KEEP_SIZE, 0, room) == 0 || errno != ENOSPC)
+                break;
+        }
+        posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
+    }
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -195,6 +212,8 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
         ::posix_spawnp(&pid, native.program(), &actions, &attributes, native.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    if (errorFd >= 0)
+        ::close(errorFd);
     if (spawnError != 0)
         return notStarted(systemError(spawnError));
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 using namespace mixgen;
 using mixgen::test::ScriptedMessages;
 
@@ -115,6 +117,51 @@ TEST_F(SongSearch, ListThatCouldNotBeWrittenIsAFailure) {
     EXPECT_TRUE(found.isEmpty());
     ASSERT_EQ(messages.shown().size(), 1);
     EXPECT_TRUE(messages.shown().first().text.contains("writing the list failed"))
+        << messages.shown().first().text.toStdString();
+}
+
+// A small file system of its own as the work folder while it lives (mounting needs root; the
+// test is skipped without it).
+class FullWorkFolder {
+public:
+    FullWorkFolder() {
+        if (!m_mountPoint.isValid())
+            return;
+        const QByteArray at = QFile::encodeName(m_mountPoint.path());
+        m_mounted = ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k") == 0;
+        if (!m_mounted)
+            return;
+        m_oldTemp = qgetenv("TEMP");
+        qputenv("TEMP", at);
+    }
+    ~FullWorkFolder() {
+        if (!m_mounted)
+            return;
+        qputenv("TEMP", m_oldTemp);
+        ::umount2(QFile::encodeName(m_mountPoint.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QTemporaryDir m_mountPoint;
+    bool m_mounted = false;
+    QByteArray m_oldTemp;
+};
+
+// Catches a work folder that fills up during the search reported only as "ended with status
+// 1": the interpreter's own reason must come through, though the disk has no room left for it.
+TEST_F(SongSearch, FullWorkFolderGivesTheInterpretersReason) {
+    for (int i = 0; i < 1500; ++i)
+        addSong(QStringLiteral("a rather long folder name for the list/song number %1.mp3").arg(i));
+    const FullWorkFolder full;
+    if (!full.mounted())
+        GTEST_SKIP() << "no small file system can be mounted here";
+    ScriptedMessages messages;
+    messages.expect("An error occured while trying to read the list of MP3 files.\r\n\r\n");
+    QStringList found;
+    EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Failed);
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(messages.shown().first().text.contains("No space left on device"))
         << messages.shown().first().text.toStdString();
 }
 
