@@ -17,6 +17,9 @@ namespace {
 #ifndef XFS_SUPER_MAGIC
 constexpr long XFS_SUPER_MAGIC = 0x58465342;
 #endif
+#ifndef FUSE_SUPER_MAGIC
+constexpr long FUSE_SUPER_MAGIC = 0x65735546;
+#endif
 
 // Set once the kernel (or a sandbox) refuses openat2, so it is not asked again.
 std::atomic<bool> g_openat2Unavailable{false};
@@ -34,6 +37,7 @@ FileSystemFacts factsOf(int folderFd) {
     // ext2 and ext4 without hashed folders share the type, but end a folder at its size,
     // never at this offset, so they are simply read once more.
     facts.endOffsetIsFinal = type == EXT4_SUPER_MAGIC;
+    facts.idsMayRepeat = type == FUSE_SUPER_MAGIC;
     return facts;
 }
 

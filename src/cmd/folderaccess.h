@@ -17,6 +17,10 @@ struct FileSystemFacts {
     // of the folder, so no read is needed to learn that nothing follows (ext4, whose hashed
     // folders give that offset only once the last entry is handed out).
     bool endOffsetIsFinal = false;
+    // Two different folders may share a device and inode (FUSE file systems that pass the
+    // inodes of several file systems through, as bindfs does), so a folder counts as walked
+    // already only when it repeats one of its own ancestors, as find counts it.
+    bool idsMayRepeat = false;
 };
 constexpr std::int64_t kEndOfFolderOffset = INT64_MAX;
 FileSystemFacts factsOf(int folderFd);

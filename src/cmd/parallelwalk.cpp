@@ -81,6 +81,7 @@ struct ParallelWalk::Piece {
     int parent = -1;                 // the number of the Files piece of the folder it lies in
     std::vector<FolderId> ancestors; // the folders entered above it
     FolderId id{};                   // a Files piece's folder, when opened
+    bool idsMayRepeat = false;       // of the file system it lies on
     bool opened = false;
     std::vector<std::unique_ptr<ListOutput>> lists; // one per pattern
     std::vector<FolderId> entered;                  // a Subtree piece's folders, in order
@@ -145,6 +146,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
                 m_walker.listFolder(files.openPath, files.pathCp437, patterns, files.listRefs());
             files.opened = listed.opened;
             files.id = listed.id;
+            files.idsMayRepeat = listed.facts.idsMayRepeat;
             if (!listed.opened && level == 0)
                 return {}; // the folder itself cannot be read
             const int filesId = files.filesId;
@@ -213,6 +215,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             Piece& piece = pieces[index];
             piece.makeLists(patterns.size());
             FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
+            walker.setFoldersAbove(piece.ancestors);
             walker.walkBelow(piece.openPath, piece.pathCp437, visited, &piece.entered, patterns,
                              piece.listRefs());
             bool wakeWriter;
@@ -265,7 +268,13 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         }
         const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
         if (piece.kind == Piece::Kind::Files) {
-            const bool skip = inSkippedFolder || !piece.opened || !visited.insert(piece.id);
+            const auto repeated = [&] {
+                if (piece.idsMayRepeat) // only a loop back to an ancestor is a repeat there
+                    return std::find(piece.ancestors.begin(), piece.ancestors.end(), piece.id) !=
+                           piece.ancestors.end();
+                return !visited.insert(piece.id);
+            };
+            const bool skip = inSkippedFolder || !piece.opened || repeated();
             skipped[std::size_t(piece.filesId)] = skip;
             for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());
@@ -273,6 +282,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             // its folder was walked already, through a link
         } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
                                [&](const FolderId& id) { return visited.contains(id); })) {
+            m_walker.setFoldersAbove(piece.ancestors);
             m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
                                outputs);
         } else {

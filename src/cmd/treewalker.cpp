@@ -48,6 +48,7 @@ bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePat
     std::string pathCp437;
     appendAsCp437(pathCp437, folder);
     FolderSet visited;
+    m_above.clear();
     return walkBelow(folder.empty() ? "." : folder, pathCp437, visited, nullptr, patterns, outputs);
 }
 
@@ -108,7 +109,7 @@ bool TreeWalker::walkBelow(const std::string& openPath, const std::string& pathC
         return false;
     m_visited = &visited;
     m_entered = entered;
-    if (firstVisit(m_levels.front().id))
+    if (firstVisit(m_levels.front().id, m_levels.front().facts, 0))
         walkFolder(0);
     finishWalk();
     return true;
@@ -122,6 +123,7 @@ TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath, const std
         return listed;
     listed.opened = true;
     listed.id = m_levels.front().id;
+    listed.facts = m_levels.front().facts;
     listFiles(0);
     const Level& level = m_levels.front();
     for (const Entry& folder : level.folders) {
@@ -133,7 +135,15 @@ TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath, const std
     return listed;
 }
 
-bool TreeWalker::firstVisit(const FolderId& id) {
+bool TreeWalker::firstVisit(const FolderId& id, const FileSystemFacts& facts, std::size_t depth) {
+    if (facts.idsMayRepeat) {
+        // Neither marked nor remembered: another folder there may have the same id.
+        for (std::size_t level = 0; level < depth; ++level) {
+            if (m_levels[level].id == id)
+                return false;
+        }
+        return std::find(m_above.begin(), m_above.end(), id) == m_above.end();
+    }
     if (!m_visited->insert(id))
         return false;
     if (m_entered)
@@ -325,7 +335,7 @@ void TreeWalker::walkFolder(std::size_t depth) {
         const int child = openSubfolder(parent, level, folder.inode, next);
         if (child < 0) // unreadable: skipped
             continue;
-        if (!firstVisit(next.id)) {
+        if (!firstVisit(next.id, next.facts, depth + 1)) {
             ::close(child);
             continue;
         }

@@ -43,11 +43,17 @@ public:
                    std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
 
+    // The folders above the next walkBelow's folder, outermost first: on a file system whose
+    // folders may share ids (FileSystemFacts::idsMayRepeat) a folder repeating one of them is
+    // a loop. walk starts without any.
+    void setFoldersAbove(std::vector<FolderId> above) { m_above = std::move(above); }
+
     // One folder alone: its own matching files, and its subfolders' names (UTF-8, in walk
     // order, names with line breaks left out) without walking them.
     struct Listed {
         bool opened = false;
         FolderId id{};
+        FileSystemFacts facts;
         std::vector<std::string> subfolders;
     };
     Listed listFolder(const std::string& openPath, const std::string& pathCp437,
@@ -84,7 +90,9 @@ private:
     bool readEntries(int fd, Level& level);
     // Opens the subfolder named child.openName and learns its id; -1 when it cannot be read.
     int openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child);
-    bool firstVisit(const FolderId& id);
+    // Whether the folder with id and facts, below the levels 0 to depth - 1, is to be walked
+    // (and is then marked as walked).
+    bool firstVisit(const FolderId& id, const FileSystemFacts& facts, std::size_t depth);
     void finishWalk();
     // The level's descriptor, opening it again (and the levels above it) when it was closed.
     int folderFd(std::size_t depth);
@@ -105,6 +113,7 @@ private:
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
     FolderSet* m_visited = nullptr;
+    std::vector<FolderId> m_above; // the folders above the walk's own
     std::vector<FolderId>* m_entered = nullptr;
 };
 

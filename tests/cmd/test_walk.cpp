@@ -3,11 +3,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -343,4 +345,92 @@ TEST_F(WalkTest, ListsEveryFileOfAFolderTooBigForOneRead) {
     EXPECT_EQ(lines[0], m_root.toUtf8() + "big/0000" + padding + ".mp3\r");
     EXPECT_EQ(lines[2999], m_root.toUtf8() + "big/2999" + padding + ".mp3\r");
     EXPECT_EQ(lines[3000], m_root.toUtf8() + "big/sub/last.mp3\r");
+}
+
+namespace {
+
+// A tmpfs holding a second tmpfs, seen through bindfs, which passes both file systems' inode
+// numbers through under one device. Needs root and bindfs; mounted() tells whether it is there.
+class PassThroughMounts {
+public:
+    PassThroughMounts() {
+        if (!m_dir.isValid() || ::geteuid() != 0 || !QDir().mkpath(outer()) ||
+            ::mount("tmpfs", encoded(outer()), "tmpfs", 0, nullptr) != 0)
+            return;
+        m_mounts.push_back(outer());
+        // Each tmpfs numbers its inodes from 1: the outer folders d1 to d8 and the inner c1 to
+        // c8 get the same numbers (two hidden files in the inner root make up for "top" and
+        // "inner"), while no folder repeats one of its own ancestors.
+        if (!QDir().mkpath(outer() + "/top/inner"))
+            return;
+        for (int i = 1; i <= 8; ++i)
+            writeFile(outer() + QStringLiteral("/top/d%1/outer%1.mp3").arg(i), "x");
+        // A loop back to an ancestor, which stays a loop.
+        if (::symlink("..", encoded(outer() + "/top/d1/up")) != 0)
+            return;
+        if (::mount("tmpfs", encoded(outer() + "/top/inner"), "tmpfs", 0, nullptr) != 0)
+            return;
+        m_mounts.push_back(outer() + "/top/inner");
+        writeFile(outer() + "/top/inner/.pad1", "");
+        writeFile(outer() + "/top/inner/.pad2", "");
+        for (int i = 1; i <= 8; ++i)
+            writeFile(outer() + QStringLiteral("/top/inner/c%1/inner%1.mp3").arg(i), "x");
+        QDir().mkpath(view());
+        if (QProcess::execute("bindfs", {outer(), view()}) != 0)
+            return;
+        m_mounts.push_back(view());
+        m_ready = true;
+    }
+    ~PassThroughMounts() {
+        for (auto at = m_mounts.rbegin(); at != m_mounts.rend(); ++at)
+            ::umount2(encoded(*at), MNT_DETACH);
+    }
+    bool mounted() const { return m_ready; }
+    // The folder walked, as bindfs shows it.
+    QString top() const { return view() + "/top/"; }
+
+private:
+    QString outer() const { return m_dir.path() + "/outer"; }
+    QString view() const { return m_dir.path() + "/view"; }
+    static const char* encoded(const QString& path) {
+        static QByteArray bytes;
+        bytes = QFile::encodeName(path);
+        return bytes.constData();
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<QString> m_mounts;
+    bool m_ready = false;
+};
+
+bool sameFolderId(const QString& a, const QString& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+} // namespace
+
+// Catches a folder on FUSE skipped as "walked already" because another folder there has the
+// same device and inode (bindfs over two file systems): there only a folder that repeats one
+// of its own ancestors is a loop (a link back up is still not followed), and every song of the
+// other is listed, at any thread count.
+TEST_F(WalkTest, FoldersSharingAnIdOnFuseAreEachWalked) {
+    const PassThroughMounts mounts;
+    if (!mounts.mounted())
+        GTEST_SKIP() << "needs root and bindfs";
+    const QString top = mounts.top();
+    if (!sameFolderId(top + "d1", top + "inner/c1"))
+        GTEST_SKIP() << "the two file systems do not share inode numbers here";
+    QByteArray expected;
+    for (int i = 1; i <= 8; ++i)
+        expected += QStringLiteral("%1d%2/outer%2.mp3\r\n").arg(top).arg(i).toUtf8();
+    for (int i = 1; i <= 8; ++i)
+        expected += QStringLiteral("%1inner/c%2/inner%2.mp3\r\n").arg(top).arg(i).toUtf8();
+    for (const char* threads : {"1", "2", "3", "16"}) {
+        ASSERT_EQ(run(dirLine(top, "*.mp3", m_list, false), {"--threads", threads}).exitCode, 0);
+        EXPECT_EQ(readFile(m_list), expected) << threads << " threads";
+    }
 }
