@@ -136,6 +136,10 @@ void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
 
     const bool walked = m_walker.walk(group.front().command.folder, patternRefs, outputRefs);
     const int walkError = errno;
+    // Named once for the group, in the form the program looks for.
+    for (const TreeWalker::PartlyRead& folder : m_walker.takePartlyRead())
+        report(group.front().lineNumber, "could not read the folder \"" + folder.path +
+                                             "\" whole: " + std::strerror(folder.error));
 
     for (std::size_t i = 0; i < group.size(); ++i) {
         const DirLine& line = group[i];

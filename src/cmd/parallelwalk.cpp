@@ -85,6 +85,7 @@ struct ParallelWalk::Piece {
     bool opened = false;
     std::vector<std::unique_ptr<ListOutput>> lists; // one per pattern
     std::vector<FolderId> entered;                  // a Subtree piece's folders, in order
+    std::vector<TreeWalker::PartlyRead> partlyRead; // its folders not read whole
     bool walked = false;
 
     std::vector<ListOutput*> listRefs() {
@@ -144,6 +145,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             files.makeLists(patterns.size());
             const TreeWalker::Listed listed =
                 m_walker.listFolder(files.openPath, files.pathCp437, patterns, files.listRefs());
+            files.partlyRead = m_walker.takePartlyRead();
             files.opened = listed.opened;
             files.id = listed.id;
             files.idsMayRepeat = listed.facts.idsMayRepeat;
@@ -218,6 +220,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             walker.setFoldersAbove(piece.ancestors);
             walker.walkBelow(piece.openPath, piece.pathCp437, visited, &piece.entered, patterns,
                              piece.listRefs());
+            piece.partlyRead = walker.takePartlyRead();
             bool wakeWriter;
             {
                 const std::lock_guard lock(mutex);
@@ -278,6 +281,8 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             skipped[std::size_t(piece.filesId)] = skip;
             for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+            if (!skip)
+                keepPartlyRead(piece.partlyRead);
         } else if (inSkippedFolder) {
             // its folder was walked already, through a link
         } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
@@ -285,10 +290,12 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             m_walker.setFoldersAbove(piece.ancestors);
             m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
                                outputs);
+            keepPartlyRead(m_walker.takePartlyRead());
         } else {
             visited.insert(piece.entered.begin(), piece.entered.end());
             for (std::size_t p = 0; p < outputs.size(); ++p)
                 outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+            keepPartlyRead(piece.partlyRead);
         }
         piece.lists.clear();
         piece.entered = {};
@@ -308,10 +315,19 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
     m_mostWalkersUsed = std::max(m_mostWalkersUsed, walkers);
 }
 
+void ParallelWalk::keepPartlyRead(const std::vector<TreeWalker::PartlyRead>& folders) {
+    m_partlyRead.insert(m_partlyRead.end(), folders.begin(), folders.end());
+}
+
 bool ParallelWalk::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
                         const std::vector<ListOutput*>& outputs) {
-    if (m_threads < 2)
-        return m_walker.walk(folder, patterns, outputs);
+    if (m_threads < 2) {
+        const bool walked = m_walker.walk(folder, patterns, outputs);
+        const int error = errno;
+        keepPartlyRead(m_walker.takePartlyRead());
+        errno = error;
+        return walked;
+    }
     std::vector<Piece> pieces = cutIntoPieces(folder, patterns);
     if (pieces.empty())
         return false;

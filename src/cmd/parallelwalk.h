@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mixgen::cmd {
@@ -33,12 +34,16 @@ public:
     }
     // The most walkers a walk has had at once.
     unsigned mostWalkersUsed() const { return m_mostWalkersUsed; }
+    // As TreeWalker's: the folders listed that could not be read whole, in walk order.
+    std::vector<TreeWalker::PartlyRead> takePartlyRead() { return std::exchange(m_partlyRead, {}); }
 
 private:
     struct Piece;
 
     std::vector<Piece> cutIntoPieces(const std::string& folder,
                                      const std::vector<const NamePattern*>& patterns);
+    // Adds the folders of a piece that is written (in walk order) to those a walk reports.
+    void keepPartlyRead(const std::vector<TreeWalker::PartlyRead>& folders);
     void walkSubtrees(std::vector<Piece>& pieces, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs);
 
@@ -47,6 +52,7 @@ private:
     unsigned m_mostThreads;
     std::function<bool()> m_walkersWaitForDisk;
     unsigned m_mostWalkersUsed = 0;
+    std::vector<TreeWalker::PartlyRead> m_partlyRead;
     TreeWalker m_walker; // this thread's: the top levels, and subtrees walked again in order
 };
 

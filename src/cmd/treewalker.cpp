@@ -265,7 +265,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
 
 void TreeWalker::listFiles(std::size_t depth) {
     Level& level = m_levels[depth];
-    readEntries(level.fd, level); // a folder that fails part way still gives what was read
+    // A folder that fails part way still gives what was read, and is named.
+    if (!readEntries(level.fd, level))
+        m_partlyRead.push_back({m_path, errno});
 
     const auto nameOf = [&level](const Entry& entry) {
         return std::string_view(level.names.data() + entry.nameOffset, entry.nameLength);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mixgen::cmd {
@@ -42,6 +43,16 @@ public:
     bool walkBelow(const std::string& openPath, const std::string& pathCp437, FolderSet& visited,
                    std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
+
+    // A folder whose reading failed part way (a disk error, say): its path as listed (ending
+    // in "/") and the error. The files read before the failure are listed.
+    struct PartlyRead {
+        std::string path;
+        int error;
+    };
+    // The folders of the walks so far that could not be read whole, in walk order; taking
+    // them forgets them.
+    std::vector<PartlyRead> takePartlyRead() { return std::exchange(m_partlyRead, {}); }
 
     // The folders above the next walkBelow's folder, outermost first: on a file system whose
     // folders may share ids (FileSystemFacts::idsMayRepeat) a folder repeating one of them is
@@ -114,6 +125,7 @@ private:
     std::size_t m_shallowestOpen = 0; // every level above it is closed
     FolderSet* m_visited = nullptr;
     std::vector<FolderId> m_above; // the folders above the walk's own
+    std::vector<PartlyRead> m_partlyRead;
     std::vector<FolderId>* m_entered = nullptr;
 };
 

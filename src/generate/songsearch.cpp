@@ -19,6 +19,14 @@ const QString kReadError =
 
 // At most this much of what the interpreter said is shown when it failed.
 constexpr qint64 kMostReasonBytes = 4096;
+// At most this much of it is searched for folders it could not read whole.
+constexpr qint64 kMostErrorBytes = 1 << 20;
+// At most this many of them are named in the message.
+constexpr int kMostFoldersNamed = 20;
+
+// How the interpreter names a folder it could not read whole (batchrunner.cpp).
+const QByteArray kPartlyReadStart = "could not read the folder \"";
+const QByteArray kPartlyReadEnd = "\" whole: ";
 
 bool writeBatchFile(const QString& batchPath, const QByteArray& bytes) {
     // The run's folder is new and only ours, so the file is made there new.
@@ -46,7 +54,43 @@ QString interpreterFailure(const StartResult& run, const QString& errorPath) {
     return QStringLiteral("The song search ended with status %1.").arg(run.exitCode);
 }
 
+// After a search that listed its songs: one message for the folders the interpreter could
+// not read whole, if any.
+void reportPartlyReadFolders(const QString& errorPath) {
+    QFile errors(errorPath);
+    if (!errors.open(QIODevice::ReadOnly))
+        return;
+    const QStringList folders = partlyReadFolders(errors.read(kMostErrorBytes));
+    if (!folders.isEmpty())
+        MsgBox(partlyReadFoldersText(folders), MsgButtons::Ok, MsgIcon::Information);
+}
+
 } // namespace
+
+QStringList partlyReadFolders(const QByteArray& interpreterErrors) {
+    QStringList folders;
+    for (const QByteArray& line : interpreterErrors.split('\n')) {
+        const qsizetype start = line.indexOf(kPartlyReadStart);
+        const qsizetype end = line.lastIndexOf(kPartlyReadEnd);
+        if (start < 0 || end < start + kPartlyReadStart.size())
+            continue;
+        const qsizetype from = start + kPartlyReadStart.size();
+        const QString folder = QString::fromUtf8(line.mid(from, end - from));
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    return folders;
+}
+
+QString partlyReadFoldersText(const QStringList& folders) {
+    QString text = QStringLiteral("Some folders could not be read whole, so songs in them may be "
+                                  "missing from the list:\r\n");
+    for (const QString& folder : folders.mid(0, kMostFoldersNamed))
+        text += QStringLiteral("\r\n") + folder;
+    if (folders.size() > kMostFoldersNamed)
+        text += QStringLiteral("\r\n... and %1 more.").arg(folders.size() - kMostFoldersNamed);
+    return text;
+}
 
 SearchStatus finishSongList(SongListReader& reader, const QString& batchPath,
                             const QString& listPath) {
@@ -147,6 +191,8 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
                    MsgIcon::Exclamation);
         } else {
             status = finishSongList(reader, batchPath, listPath);
+            if (status == SearchStatus::Listed)
+                reportPartlyReadFolders(errorPath);
         }
         if (status != SearchStatus::Listed)
             found.clear(); // what was decoded of a list that failed is no result

@@ -61,6 +61,12 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
 // The message for folders that cannot be searched because their names hold a line break.
 QString unsearchableFoldersText(const QStringList& folders);
 
+// The folders the batch interpreter said it could not read whole (a disk error part way
+// through: their other songs are missing), from what it wrote on standard error; each once.
+QStringList partlyReadFolders(const QByteArray& interpreterErrors);
+// The one message that names them.
+QString partlyReadFoldersText(const QStringList& folders);
+
 // Decodes list-file lines into songs: CR LF, or a lone LF, ends a line; each byte above 127
 // goes through the table, and one that the table lacks becomes "_" with a warning (shown by
 // warnAboutUnsupportedCharacters, once the list is read, as OemToAnsiChar shows it).

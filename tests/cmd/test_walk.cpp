@@ -434,3 +434,28 @@ TEST_F(WalkTest, FoldersSharingAnIdOnFuseAreEachWalked) {
         EXPECT_EQ(readFile(m_list), expected) << threads << " threads";
     }
 }
+
+// Catches a folder whose reading fails part way (a disk error) losing the rest of its songs
+// without a word: it is named once on standard error with the reason, the songs read before
+// the failure are listed, and the walk goes on with the folders after it, at any thread count.
+TEST_F(WalkTest, FolderReadPartWayIsNamed) {
+    const QByteArray padding(60, 'x');
+    file("a/one.mp3");
+    for (int i = 0; i < 3000; ++i)
+        file("failing/" + QByteArray::number(i).rightJustified(4, '0') + padding + ".mp3");
+    file("z/three.mp3");
+    const FailingFolderReads fault("failing");
+    const QByteArray p = m_root.toUtf8();
+    for (const char* threads : {"1", "2", "3", "16"}) {
+        const CmdRun result = run(dirLine(m_root, "*.mp3", m_list, false), {"--threads", threads});
+        EXPECT_EQ(result.exitCode, 0) << threads << " threads";
+        EXPECT_EQ(result.err, "mixgen-cmd: line 1: could not read the folder \"" + p +
+                                  "failing/\" whole: Input/output error\n")
+            << threads << " threads";
+        const QList<QByteArray> lines = readFile(m_list).split('\n');
+        ASSERT_GT(lines.size(), 3) << threads << " threads";
+        EXPECT_LT(lines.size(), 3000) << threads << " threads: nothing failed";
+        EXPECT_EQ(lines.first(), p + "a/one.mp3\r");
+        EXPECT_EQ(lines[lines.size() - 2], p + "z/three.mp3\r");
+    }
+}

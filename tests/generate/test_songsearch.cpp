@@ -309,3 +309,26 @@ TEST(ReadSongList, MissingListIsASilentFailureAndAGoodListIsCleanedUp) {
 }
 
 } // namespace
+
+// Catches a folder whose reading failed part way (a disk error) losing the rest of its songs
+// without a word: after the search one information message names it (once, though two path
+// entries walked it), and the songs that were read are kept.
+TEST_F(SongSearch, FoldersReadPartWayAreNamedOnce) {
+    addSong("fine/one.mp3");
+    const QString padding(60, u'x');
+    for (int i = 0; i < 3000; ++i)
+        addSong(QStringLiteral("failing/%1%2.mp3").arg(i, 4, 10, QChar(u'0')).arg(padding));
+    const test::FailingFolderReads fault("failing");
+    ScriptedMessages messages;
+    messages.expect("Some folders could not be read whole");
+    QStringList found;
+    const QString failing = song("failing");
+    EXPECT_EQ(runSongSearch(music.path() + ";" + failing, found), SearchStatus::Listed);
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown().first().icon, MsgIcon::Information);
+    const QString text = messages.shown().first().text;
+    EXPECT_TRUE(text.endsWith(":\r\n\r\n" + failing + "/")) << text.toStdString();
+    EXPECT_TRUE(found.contains(song("fine/one.mp3")));
+    EXPECT_GT(found.size(), 1);
+    EXPECT_LT(found.size(), 3000);
+}

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <sys/resource.h>
+#include <utility>
 
 namespace mixgen::test {
 
@@ -71,6 +72,26 @@ FileSizeLimit::~FileSizeLimit() {
     ::getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = static_cast<rlim_t>(m_old);
     ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FailingFolderReads::FailingFolderReads(const QByteArray& folderName)
+    : m_oldPreload(qgetenv("LD_PRELOAD")), m_oldAsan(qgetenv("ASAN_OPTIONS")) {
+    qputenv("LD_PRELOAD", MIXGEN_FOLDER_READ_FAULT);
+    qputenv("MIXGEN_TEST_FAILING_FOLDER", folderName);
+    // A sanitized interpreter would refuse a library loaded before its runtime.
+    qputenv("ASAN_OPTIONS",
+            m_oldAsan + (m_oldAsan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
+}
+
+FailingFolderReads::~FailingFolderReads() {
+    qunsetenv("MIXGEN_TEST_FAILING_FOLDER");
+    for (const auto& [name, old] :
+         {std::pair{"LD_PRELOAD", m_oldPreload}, std::pair{"ASAN_OPTIONS", m_oldAsan}}) {
+        if (old.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, old);
+    }
 }
 
 } // namespace mixgen::test

@@ -29,4 +29,19 @@ private:
     unsigned long long m_old;
 };
 
+// While it lives, the programs this process starts read any folder whose last part is
+// folderName only part way: their later reads of it fail with EIO, as on a failing disk (a
+// library put into them with LD_PRELOAD).
+class FailingFolderReads {
+public:
+    explicit FailingFolderReads(const QByteArray& folderName);
+    ~FailingFolderReads();
+    FailingFolderReads(const FailingFolderReads&) = delete;
+    FailingFolderReads& operator=(const FailingFolderReads&) = delete;
+
+private:
+    QByteArray m_oldPreload;
+    QByteArray m_oldAsan;
+};
+
 } // namespace mixgen::test
