@@ -92,9 +92,13 @@ QString completeOutputName(const QString& outputValue, const QString& pathValue)
     QString name = outputValue.isEmpty() ? QStringLiteral("MIXGEN") : outputValue;
     if (!name.startsWith(u'/'))
         name = (pathValue.isEmpty() ? QStringLiteral("/") : withTrailingSlash(pathValue)) + name;
-    if (!name.endsWith(u".m3u", Qt::CaseInsensitive))
+    if (!name.endsWith(u".m3u", Qt::CaseInsensitive) && !hasM3u8Ending(name))
         name += QStringLiteral(".M3U");
     return name;
+}
+
+bool hasM3u8Ending(const QString& name) {
+    return name.endsWith(u".m3u8", Qt::CaseInsensitive);
 }
 
 QString numberOfSongsText(const QString& numberValue) {

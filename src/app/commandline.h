@@ -34,8 +34,12 @@ CommandLine parseCommandLine(const QString& commandLine);
 
 // The output file a request writes: "MIXGEN" when the value is empty; a name without a
 // leading "/" goes into pathValue (or gets a leading "/" when pathValue is empty); ".M3U" is
-// appended unless the name already ends in ".m3u", any case.
+// appended unless the name already ends in ".m3u" or ".m3u8", any case.
 QString completeOutputName(const QString& outputValue, const QString& pathValue);
+
+// Every playlist is written in UTF-8, which the ending ".m3u8" (any case) promises: a name
+// that has it keeps it where ".M3U" would be appended.
+bool hasM3u8Ending(const QString& name);
 
 // The number of songs from a "/N:" value: its leading number written back as text, or
 // "1000" when that is not above 0.
