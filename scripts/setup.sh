@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-apps             # windows on a virtual screen, screenshots (xwd)
   fonts-dejavu-core               # a sans and a monospace family for the windows
   xdg-utils                       # xdg-open: the playlist's and help file's associated program
+  mpg123                          # a real player checks that every playlist entry plays
   dpkg-dev file                   # the Debian package: cpack's dependency list (dpkg-shlibdeps)
   desktop-file-utils appstream    # the package test validates the launcher and the metainfo
 )
