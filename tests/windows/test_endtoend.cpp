@@ -137,7 +137,7 @@ TEST_F(EndToEndTest, OutputNameAndNumberForms) {
 }
 
 // Catches a name in another script written into the playlist as anything but its own bytes
-// (code page 437 "_" in place of its letters), warned about, or not playable: a real player
+// ("_" in place of its letters), warned about, or not playable: a real player
 // plays every entry of a playlist over tiny real MP3 files named in eight scripts.
 TEST_F(EndToEndTest, PlaylistOfNamesInEveryScriptPlays) {
     const QString library = dir.path() + "/Библиотека";
