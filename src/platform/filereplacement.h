@@ -10,8 +10,10 @@ namespace mixgen {
 // the target (made new, never through a link), which is renamed over the target once it is
 // complete: a full disk or a crash leaves the old file as it was, and two writers of the same
 // file never mix their lines. A link named as the target is followed, so the file it points
-// at is replaced and the link stays; the old file's permissions (and, when we may, owner)
-// are kept. A folder, pipe or device at the target is refused without being opened.
+// at is replaced and the link stays, but only where the kernel's protected_symlinks would
+// follow it: a link that another user made in a sticky folder open to everyone is refused.
+// The old file's permissions (and, when we may, owner) are kept. A folder, pipe or device at
+// the target is refused without being opened.
 class FileReplacement {
 public:
     explicit FileReplacement(QString path);

@@ -32,19 +32,47 @@ QByteArray folderOf(const QByteArray& path) {
     return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
+// Whether a link may be followed where the kernel's protected_symlinks would follow it: not in
+// a sticky folder that everyone may write, unless the link is ours or the folder owner's. There
+// anyone could have planted it, to have us write a file of ours they cannot reach.
+bool mayFollowLink(const struct stat& folder, const struct stat& link) {
+    const bool shared = (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
 // The file a write to path lands in: path itself, or the end of its chain of links (which
-// may not exist yet: writing creates it).
-bool resolveLinks(QByteArray path, QByteArray* target) {
+// may not exist yet: writing creates it). A link someone else planted is refused (*planted).
+bool resolveLinks(QByteArray path, QByteArray* target, bool* planted) {
+    *planted = false;
     for (int followed = 0; followed <= kMostLinks; ++followed) {
+        // The link is looked at through its folder, so the owner checked is the one read.
+        const qsizetype slash = path.lastIndexOf('/');
+        const QByteArray name = path.mid(slash + 1);
+        const int folder = ::open(folderOf(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat folderInfo {};
         struct stat info {};
-        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        if (folder < 0 || name.isEmpty() || ::fstat(folder, &folderInfo) != 0 ||
+            ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISLNK(info.st_mode)) {
+            if (folder >= 0)
+                ::close(folder);
             *target = path;
             return true;
         }
-        char link[PATH_MAX];
-        const ssize_t length = ::readlink(path.constData(), link, sizeof link - 1);
-        if (length < 0)
+        if (!mayFollowLink(folderInfo, info)) {
+            ::close(folder);
+            *planted = true;
+            errno = EACCES;
             return false;
+        }
+        char link[PATH_MAX];
+        const ssize_t length = ::readlinkat(folder, name.constData(), link, sizeof link - 1);
+        const int error = errno;
+        ::close(folder);
+        if (length < 0) {
+            errno = error;
+            return false;
+        }
         const QByteArray next(link, length);
         path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
     }
@@ -84,8 +112,11 @@ bool FileReplacement::begin() {
     const QByteArray named = QFile::encodeName(m_path);
     if (named.isEmpty() || named.contains('\0'))
         return fail(QStringLiteral("The name is not a file name."));
-    if (!resolveLinks(named, &m_target))
-        return fail(systemError(errno));
+    bool planted = false;
+    if (!resolveLinks(named, &m_target, &planted))
+        return fail(planted ? QStringLiteral("It is a link that another user made in a folder "
+                                             "open to everyone, and it is not followed.")
+                            : systemError(errno));
 
     struct stat old {};
     const bool exists = ::stat(m_target.constData(), &old) == 0;
