@@ -1,5 +1,6 @@
 #include "platform/filereplacement.h"
 
+#include "platform/leftovers.h"
 #include "platform/writeall.h"
 
 #include <QFile>
@@ -93,8 +94,10 @@ FileReplacement::FileReplacement(QString path) : m_path(std::move(path)) {}
 FileReplacement::~FileReplacement() {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_fresh.isEmpty())
+    if (!m_fresh.isEmpty()) {
         ::unlink(m_fresh.constData());
+        forgetLeftover(m_fresh);
+    }
 }
 
 bool FileReplacement::fail(const QString& reason) {
@@ -102,8 +105,10 @@ bool FileReplacement::fail(const QString& reason) {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_fresh.isEmpty())
+    if (!m_fresh.isEmpty()) {
         ::unlink(m_fresh.constData());
+        forgetLeftover(m_fresh);
+    }
     m_fresh.clear();
     return false;
 }
@@ -127,11 +132,20 @@ bool FileReplacement::begin() {
         return fail(systemError(errno));
 
     // Hidden, so that a search of this folder running meanwhile never lists it; a long name is
-    // shortened so that the fresh name still fits.
+    // shortened so that the fresh name still fits. It carries this process's mark, so that a
+    // later run can remove the fresh files of this user's runs that were killed.
     const qsizetype slash = m_target.lastIndexOf('/');
-    m_fresh = m_target.left(slash + 1) + '.' + m_target.mid(slash + 1).left(kMostNameKept) +
-              ".new-XXXXXX";
-    m_fd = ::mkostemp(m_fresh.data(), O_CLOEXEC);
+    const QByteArray folder = m_target.left(slash + 1);
+    const QByteArray freshPrefix = '.' + m_target.mid(slash + 1).left(kMostNameKept) + ".new-";
+    sweepLeftovers(folder.isEmpty() ? QByteArray(".") : folder, freshPrefix, LeftoverKind::File);
+    m_fresh = folder + freshPrefix + processMark() + "-XXXXXX";
+    {
+        // No signal comes between its making and its tracking: it is never left behind.
+        const EndSignalsHeld held;
+        m_fd = ::mkostemp(m_fresh.data(), O_CLOEXEC);
+        if (m_fd >= 0)
+            trackLeftover(LeftoverKind::File, m_fresh);
+    }
     if (m_fd < 0) {
         const int error = errno;
         m_fresh.clear();
@@ -169,6 +183,7 @@ bool FileReplacement::commit(QByteArrayView bytes) {
         return fail(systemError(errno));
     if (::rename(m_fresh.constData(), m_target.constData()) != 0)
         return fail(systemError(errno));
+    forgetLeftover(m_fresh);
     m_fresh.clear();
     return true;
 }
