@@ -1,5 +1,6 @@
 #include "platform/filereplacement.h"
 
+#include "platform/inplacewrite.h"
 #include "platform/leftovers.h"
 #include "platform/writeall.h"
 
@@ -92,7 +93,7 @@ mode_t newFileMode() {
 FileReplacement::FileReplacement(QString path) : m_path(std::move(path)) {}
 
 FileReplacement::~FileReplacement() {
-    if (m_fd >= 0)
+    if (m_fd >= 0 && !m_inPlace)
         ::close(m_fd);
     if (!m_fresh.isEmpty()) {
         ::unlink(m_fresh.constData());
@@ -102,8 +103,13 @@ FileReplacement::~FileReplacement() {
 
 bool FileReplacement::fail(const QString& reason) {
     m_why = reason;
-    if (m_fd >= 0)
+    if (m_inPlace) {
+        m_inPlace->putBack(reason);
+        m_why = m_inPlace->why();
+        m_inPlace.reset();
+    } else if (m_fd >= 0) {
         ::close(m_fd);
+    }
     m_fd = -1;
     if (!m_fresh.isEmpty()) {
         ::unlink(m_fresh.constData());
@@ -149,6 +155,10 @@ bool FileReplacement::begin() {
     if (m_fd < 0) {
         const int error = errno;
         m_fresh.clear();
+        // A file we may write, in a folder we may not: written in place instead.
+        if (error == EACCES && exists &&
+            ::faccessat(AT_FDCWD, m_target.constData(), W_OK, AT_EACCESS) == 0)
+            return beginInPlace(old);
         return fail(systemError(error));
     }
     const mode_t mode = exists ? (old.st_mode & 07777) : newFileMode();
@@ -172,9 +182,28 @@ bool FileReplacement::write(QByteArrayView bytes) {
     return true;
 }
 
+bool FileReplacement::beginInPlace(const struct stat& old) {
+    m_inPlace = std::make_unique<InPlaceWrite>();
+    if (!m_inPlace->begin(m_target, old)) {
+        m_why = m_inPlace->why();
+        m_inPlace.reset();
+        return false;
+    }
+    m_fd = m_inPlace->fd();
+    return true;
+}
+
 bool FileReplacement::commit(QByteArrayView bytes) {
     if (!write(bytes))
         return false;
+    if (m_inPlace) {
+        const bool done = m_inPlace->finish();
+        if (!done)
+            m_why = m_inPlace->why();
+        m_inPlace.reset();
+        m_fd = -1;
+        return done;
+    }
     if (::fsync(m_fd) != 0)
         return fail(systemError(errno));
     const int fd = m_fd;

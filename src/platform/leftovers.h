@@ -34,6 +34,17 @@ void forgetChild(pid_t pid);
 void trackRestore(int targetFd, int backupFd);
 void forgetRestore(int targetFd);
 
+// Puts the bytes of backupFd back into targetFd, whole, and flushes them. Safe inside a signal
+// handler. False when that failed (the backup then still holds them).
+bool putBackBytes(int targetFd, int backupFd);
+
+// A file written in place keeps its old bytes in a run folder, as kBackupName, beside a record
+// (kRestoreRecordName: "<device> <inode>" on one line, then the file's path) that exists only
+// while the write is not done. A later run's sweep of a killed run's folder puts the old bytes
+// back into the file when the record is still there and names the very same file.
+inline constexpr char kBackupName[] = "old";
+inline constexpr char kRestoreRecordName[] = "restore";
+
 // In folder, removes the entries named prefix + a process mark + "-" + six characters that
 // this user owns, are of the given kind and whose process is gone. A folder is removed with
 // the plain files in it.

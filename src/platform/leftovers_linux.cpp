@@ -71,28 +71,30 @@ void removeFilesIn(int folder) {
     }
 }
 
-void copyBack(int targetFd, int backupFd) {
+bool copyBack(int targetFd, int backupFd) {
     if (::ftruncate(targetFd, 0) != 0)
-        return;
+        return false;
     char block[8192];
     off_t at = 0;
     for (;;) {
         const ssize_t got = ::pread(backupFd, block, sizeof block, at);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
+        if (got < 0)
+            return false;
+        if (got == 0)
             break;
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::pwrite(targetFd, block + done, size_t(got - done), at + done);
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0)
-                return;
+                return false;
             done += put;
         }
         at += got;
     }
-    ::fsync(targetFd);
+    return ::fsync(targetFd) == 0;
 }
 
 void cleanUpEverything() {
@@ -215,7 +217,45 @@ bool parseMark(QByteArrayView text, QByteArrayView* mark) {
     return true;
 }
 
+// A run folder with a restore record: the file it names gets the backup's bytes back. True when
+// there was nothing to restore or the bytes are back.
+bool restoreInterruptedWrite(int runFolder) {
+    const int recordFd = ::openat(runFolder, kRestoreRecordName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (recordFd < 0)
+        return errno == ENOENT;
+    char text[PATH_MAX + 64];
+    const ssize_t got = ::read(recordFd, text, sizeof text - 1);
+    ::close(recordFd);
+    if (got <= 0)
+        return true; // the record was never written whole: the file was not touched yet
+    text[got] = '\0';
+    char* newline = std::strchr(text, '\n');
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    if (!newline || std::sscanf(text, "%llu %llu", &device, &inode) != 2)
+        return true;
+    const char* path = newline + 1;
+    const int target = ::open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (target < 0 || ::fstat(target, &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_dev != dev_t(device) || info.st_ino != ino_t(inode)) {
+        if (target >= 0)
+            ::close(target);
+        return true; // the file is gone or another one stands there now: nothing to put back
+    }
+    const int backup = ::openat(runFolder, kBackupName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const bool back = backup >= 0 && copyBack(target, backup);
+    if (backup >= 0)
+        ::close(backup);
+    ::close(target);
+    return back;
+}
+
 } // namespace
+
+bool putBackBytes(int targetFd, int backupFd) {
+    return copyBack(targetFd, backupFd);
+}
 
 EndSignalsHeld::EndSignalsHeld() {
     sigset_t held;
@@ -337,11 +377,16 @@ void sweepLeftovers(const QByteArray& folder, QByteArrayView prefix, LeftoverKin
         } else {
             const int inner =
                 ::openat(fd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (inner >= 0) {
+            if (inner < 0)
+                continue;
+            // A file the killed run was writing in place gets its old bytes back first; when
+            // that fails the folder stays, so that they are not lost.
+            const bool restored = restoreInterruptedWrite(inner);
+            if (restored)
                 removeFilesIn(inner);
-                ::close(inner);
-            }
-            ::unlinkat(fd, entry->d_name, AT_REMOVEDIR);
+            ::close(inner);
+            if (restored)
+                ::unlinkat(fd, entry->d_name, AT_REMOVEDIR);
         }
     }
     ::closedir(entries);
