@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
-// The signal handler reads these g_slots and nothing else: a slot is filled while it is
+// The signal handler reads these slots and nothing else: a slot is filled while it is
 // Claimed and only then made visible, so the handler never sees half a path.
 enum SlotState : int { Free, Claimed, File, Folder, Child, Restore };
 
