@@ -138,9 +138,8 @@ QByteArray dolphinServiceMenu(const QString& program, const QString& menuText) {
     // Straight in the context menu, not in its "Actions" submenu.
     text += QStringLiteral("X-KDE-Priority=TopLevel\n");
     // Once the program is removed, the file manager hides the action instead of offering a
-    // dead one. The value is read as a path, where "$" starts a variable and "$$" is one "$".
-    text += QStringLiteral("TryExec=") +
-            desktopValue(QString(program).replace(u'$', QStringLiteral("$$"))) + u'\n';
+    // dead one (Dolphin reads the path as it stands, "$" included).
+    text += QStringLiteral("TryExec=") + desktopValue(program) + u'\n';
     text += QStringLiteral("Actions=") + action + QStringLiteral(";\n\n");
     text += QStringLiteral("[Desktop Action ") + action + QStringLiteral("]\n");
     text += QStringLiteral("Name=") + desktopValue(menuText) + u'\n';
