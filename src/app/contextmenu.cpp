@@ -29,6 +29,11 @@ constexpr std::array<Entry, kEntryCount> kEntries = {{
 // How long Apply waits for another instance that applies its entries at the same time.
 constexpr int kEntryLockWaitMs = 10000;
 
+// Keeps apart the instances that change the entries at the same time.
+QString entryLockPath() {
+    return registryFolder() + QStringLiteral("CONTEXTMENU.LOCK");
+}
+
 QString readCommand(int entry) {
     return ReadRegValue(HKEY_CLASSES_ROOT, entryCommandKeyPath(entry), QString()).toText();
 }
@@ -199,8 +204,7 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
                     .arg(work)};
 
     // Two options windows applying at once must not mix one's keys with the other's actions.
-    const ExclusiveLock lock(registryFolder() + QStringLiteral("CONTEXTMENU.LOCK"),
-                             kEntryLockWaitMs);
+    const ExclusiveLock lock(entryLockPath(), kEntryLockWaitMs);
     if (!lock.isLocked())
         return {QStringLiteral("The entries cannot be changed now: %1").arg(lock.why())};
 
@@ -218,13 +222,30 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
     return problems;
 }
 
+void updateOutdatedEntryActions() {
+    for (int entry = 0; entry < kEntryCount; ++entry) {
+        const QString command = readCommand(entry);
+        const qsizetype start = command.isEmpty() ? -1 : requestStart(command);
+        if (start < 1)
+            continue;
+        const QString program = command.left(start - 1);
+        if (outdatedFileManagerActions(program, entryMenuText(entry)).isEmpty())
+            continue;
+        // Another instance applying or updating the entries now does it for this one too.
+        const ExclusiveLock lock(entryLockPath(), 0);
+        if (!lock.isLocked())
+            return;
+        updateFileManagerActions(program, entryMenuText(entry));
+    }
+}
+
 EntryRun resolveEntryRun(const QStringList& arguments) {
     EntryRun run;
     if (arguments.value(0) != QLatin1String("--entry"))
         return run;
     run.isEntryRun = true;
-    if (arguments.size() != 3) {
-        run.error = QStringLiteral("Usage: mixgen --entry <entry> <folder>");
+    if (arguments.size() < 3) {
+        run.error = QStringLiteral("Usage: mixgen --entry <entry> <folder>...");
         return run;
     }
     const QString& menuText = arguments[1];
@@ -240,17 +261,21 @@ EntryRun resolveEntryRun(const QStringList& arguments) {
                         .arg(menuText);
         return run;
     }
-    const QString folder = QFileInfo(arguments[2]).absoluteFilePath();
-    if (!QFileInfo(folder).isDir()) {
-        run.error = QStringLiteral("%1 is not a folder.").arg(folder);
-        return run;
-    }
-    if (!fitsOnCommandLine(folder)) {
-        run.error = QStringLiteral("The folder %1 cannot be searched from the context menu: "
-                                   "its name holds \";\", \"?\", a line break or a blank "
-                                   "before \"/\".")
-                        .arg(folder);
-        return run;
+    QStringList folders;
+    for (qsizetype i = 2; i < arguments.size(); ++i) {
+        const QString folder = QFileInfo(arguments[i]).absoluteFilePath();
+        if (!isFolderPath(folder)) {
+            run.error = QStringLiteral("%1 is not a folder.").arg(folder);
+            return run;
+        }
+        if (!fitsOnCommandLine(folder)) {
+            run.error = QStringLiteral("The folder %1 cannot be searched from the context menu: "
+                                       "its name holds \";\", \"?\", a line break or a blank "
+                                       "before \"/\".")
+                            .arg(folder);
+            return run;
+        }
+        folders.append(folder);
     }
     const qsizetype start = requestStart(command);
     if (start < 0) {
@@ -258,8 +283,10 @@ EntryRun resolveEntryRun(const QStringList& arguments) {
                         .arg(menuText, command);
         return run;
     }
-    // One pass: a "%1" inside the folder's own name stays as it is.
-    run.commandLine = command.mid(start).replace(QStringLiteral("%1"), folder);
+    // Every folder in one start, as the path list joins them. One pass: a "%1" inside a
+    // folder's own name stays as it is.
+    run.commandLine =
+        command.mid(start).replace(QStringLiteral("%1"), folders.join(QLatin1Char(';')));
     return run;
 }
 

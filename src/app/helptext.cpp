@@ -44,7 +44,7 @@ QString usageText() {
             "Usage: mixgen [/P:folder[;folder...]] [/O:file] [/N:n] [/A] [/E] [/Y] [/S]"),
         QStringLiteral("       mixgen /?"),
         QStringLiteral("       mixgen --help | --version"),
-        QStringLiteral("       mixgen --entry <entry> <folder>"),
+        QStringLiteral("       mixgen --entry <entry> <folder>..."),
         QString(),
         QStringLiteral("%1 makes a random playlist (.M3U) of the songs found below the given "
                        "folders.")
@@ -70,15 +70,15 @@ QString usageText() {
         QStringLiteral("  /?                     show the command-line help"),
         QStringLiteral("  --help                 show this text and end"),
         QStringLiteral("  --version              show the version and end"),
-        QStringLiteral("  --entry <entry> <folder>"),
+        QStringLiteral("  --entry <entry> <folder>..."),
         QStringLiteral("                         run the folder context-menu entry named <entry> "
                        "(\"Random"),
-        QStringLiteral("                         Playlist\", ...) for <folder>: its command line "
-                       "from the"),
-        QStringLiteral("                         Options window, with the folder for %1; the "
-                       "file managers'"),
-        QStringLiteral("                         actions start the program this way, once per "
-                       "folder"),
+        QStringLiteral("                         Playlist\", ...) for the folders: its command "
+                       "line from the"),
+        QStringLiteral("                         Options window, with the folders joined by ; "
+                       "for %1; the file"),
+        QStringLiteral("                         managers' actions start the program this way, "
+                       "once for all"),
         QString(),
         QStringLiteral("Switches may be written in any case. A switch counts only at the start "
                        "or after a blank."),

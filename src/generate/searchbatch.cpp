@@ -1,5 +1,7 @@
 #include "generate/songsearch.h"
 
+#include "platform/nameencoding.h"
+
 namespace mixgen {
 
 namespace {
@@ -30,7 +32,7 @@ QByteArray searchBatchBytes(const QStringList& paths, const QStringList& extensi
 
     bool first = true;
     for (const QString& path : paths) {
-        const QByteArray folder = path.toUtf8();
+        const QByteArray folder = encodeFileName(path);
         for (const QString& extension : extensions) {
             QByteArray line = "dir \"" + folder + "*." + extension.toUtf8() + "\" /s /b>";
             if (!first)

@@ -7,6 +7,9 @@ namespace mixgen {
 // Appends "/" unless the text already ends with one. The one place that rule lives.
 QString withTrailingSlash(const QString& path);
 
+// Whether path names a folder (links followed). Names keep every byte (platform/nameencoding.h).
+bool isFolderPath(const QString& path);
+
 // The folder that holds the running executable, symlinks resolved, ending in "/".
 QString programFolder();
 

@@ -1,6 +1,7 @@
 #include "platform/folders.h"
 
 #include "platform/leftovers.h"
+#include "platform/nameencoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,15 +37,10 @@ void setWhy(QString* why, const QString& reason) {
         *why = reason;
 }
 
-bool isFolder(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // A folder named by the user (TEMP): used as it is, but it must exist and take our files.
 QString checkedTemp(const QString& temp, QString* why) {
     const QString folder = QFileInfo(temp).isRelative() ? QFileInfo(temp).absoluteFilePath() : temp;
-    if (!isFolder(folder)) {
+    if (!isFolderPath(folder)) {
         setWhy(why, QStringLiteral("The folder named by TEMP (%1) does not exist.").arg(temp));
         return {};
     }
@@ -64,6 +60,11 @@ bool isOwnFolder(const QString& path) {
 }
 
 } // namespace
+
+bool isFolderPath(const QString& path) {
+    struct stat info {};
+    return ::stat(encodeFileName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 QString withTrailingSlash(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
