@@ -55,6 +55,10 @@ QString numberFromCommand(const QString& command);
 QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QString& number,
                          bool silent, const QString& program = entryProgramPath());
 
+// Writes the entries that exist again, as they are, so that their command lines carry the
+// stored playlist style (which ApplyEntries puts at their end). Returns what could not be done.
+QStringList carryStyleInEntries();
+
 // "--entry <menu text> <folder>": the command line of that entry with the folder in place of
 // "%1", as the program runs it for a file manager's action.
 struct EntryRun {
