@@ -10,7 +10,7 @@ bool breaksLine(char32_t c) {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029;
 }
 
-// One line of text: control characters (CR and LF among them) become blanks, runs of blanks
+// One line of text: each run of control characters (CR and LF among them) becomes a blank, runs of blanks
 // at the ends go, and the text is cut at a character's boundary.
 QString oneLine(const QString& text) {
     QString line;
@@ -24,8 +24,10 @@ QString oneLine(const QString& text) {
             line.append(text.at(++i));
         } else if (c.isSurrogate()) {
             line.append(QChar::ReplacementCharacter);
-        } else {
-            line.append(breaksLine(c.unicode()) ? QChar(u' ') : c);
+        } else if (!breaksLine(c.unicode())) {
+            line.append(c);
+        } else if (!line.endsWith(u' ')) {
+            line.append(u' '); // a CR LF becomes one blank
         }
     }
     return line.trimmed();

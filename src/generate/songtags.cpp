@@ -31,9 +31,12 @@ void silenceTagLib() {
     std::call_once(once, [] { TagLib::setDebugListener(&quiet); });
 }
 
-// A song file as TagLib reads it: read only, from a descriptor we opened, and with a budget
-// of bytes after which every read comes back empty, as at the end of the file. TagLib then
-// stops looking (for a frame, for a tag), so no file keeps the reader longer than the budget.
+// A song file as TagLib reads it: read only, from a descriptor we opened, and with budgets of
+// bytes after which every read comes back empty, as at the end of the file. TagLib then stops
+// looking (for a frame, for a tag), so no file keeps the reader longer than the budgets allow.
+constexpr unsigned long kSearchPiece = 64 << 10;
+constexpr long kSearchReadBudget = 256L << 10;
+
 class BudgetedStream final : public TagLib::IOStream {
 public:
     BudgetedStream(std::string path, int fd, long size)
@@ -43,7 +46,10 @@ public:
     TagLib::FileName name() const override { return m_path.c_str(); }
 
     TagLib::ByteVector readBlock(unsigned long length) override {
-        const long left = std::min(m_budget, m_size - m_position);
+        // A tag is read in one piece; a search for a frame or a tag reads small pieces, and
+        // slowly, so the search has the smaller budget.
+        long& budget = length > kSearchPiece ? m_budget : m_searchBudget;
+        const long left = std::min(budget, m_size - m_position);
         const auto wanted = static_cast<unsigned long>(std::max(0L, left));
         length = std::min(length, wanted);
         if (length == 0)
@@ -60,7 +66,7 @@ public:
         }
         bytes.resize(static_cast<unsigned int>(got));
         m_position += long(got);
-        m_budget -= long(got);
+        budget -= long(got);
         return bytes;
     }
 
@@ -88,6 +94,7 @@ private:
     long m_size;
     long m_position = 0;
     long m_budget = kTagReadBudget;
+    long m_searchBudget = kSearchReadBudget;
 };
 
 QString fromTagLib(const TagLib::String& text) {

@@ -18,7 +18,8 @@ struct SongTags {
 // broken or hostile file costs a bounded time. A file that cannot be read gives empty tags.
 SongTags readSongTags(QByteArrayView utf8Path);
 
-// The most bytes read from one file: a tag larger than this is not read whole.
+// The most bytes of tags read from one file: a tag larger than this is not read whole. (The
+// searches for frames and tags in between have a smaller budget of their own.)
 inline constexpr long kTagReadBudget = 32L << 20;
 
 } // namespace mixgen
