@@ -39,7 +39,9 @@ protected:
 // the user's unsaved edits.
 TEST_F(FrmStyleTest, ReachedFromOptionsOkStoresCancelDoesNot) {
     frmOptions options;
-    options.Form_Activate();
+    // The activations a desktop would send (the offscreen platform sends none).
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&options, &activate); // loads it
     ASSERT_NE(options.cmdStyle, nullptr);
     EXPECT_EQ(options.cmdStyle->parentWidget(), options.Frame3);
     EXPECT_TRUE(options.Frame3->rect().contains(options.cmdStyle->geometry()));
@@ -51,8 +53,6 @@ TEST_F(FrmStyleTest, ReachedFromOptionsOkStoresCancelDoesNot) {
         auto* style = qobject_cast<frmStyle*>(QApplication::activeModalWidget());
         ASSERT_NE(style, nullptr);
         shown = style->isVisible() && style->windowTitle() == "Playlist style";
-        // The activations a desktop would send (the offscreen platform sends none).
-        QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(style, &activate);
         EXPECT_FALSE(style->txtMinutes->isEnabled());
         style->chkMinutes->setChecked(true);
@@ -65,7 +65,6 @@ TEST_F(FrmStyleTest, ReachedFromOptionsOkStoresCancelDoesNot) {
         style->cmdSet->click();
     });
     options.cmdStyle->click();
-    QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&options, &activate);
     EXPECT_TRUE(shown);
     PlaylistStyle expected;
