@@ -10,8 +10,7 @@ namespace mixgen {
 namespace {
 
 constexpr std::array<QStringView, 12> kSwitches = {
-    u"/P:", u"/O:",     u"/N:", u"/A", u"/E", u"/Y",
-    u"/LOADER", u"/S",
+    u"/P:", u"/O:", u"/N:", u"/A", u"/E", u"/Y", u"/LOADER", u"/S",
     // The playlist style's switches end a "/P:" value like the others.
     u"/T:", u"/B", u"/X", u"/R"};
 

@@ -214,8 +214,7 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
         why.clear();
         const bool done =
             wanted[std::size_t(entry)]
-                ? writeEntry(entry,
-                             entryCommandLine(entry, program, work, number, silent) + style,
+                ? writeEntry(entry, entryCommandLine(entry, program, work, number, silent) + style,
                              program, &why)
                 : removeEntry(entry, program, &why);
         if (!done)

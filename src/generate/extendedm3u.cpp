@@ -10,8 +10,8 @@ bool breaksLine(char32_t c) {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029;
 }
 
-// One line of text: each run of control characters (CR and LF among them) becomes a blank, runs of blanks
-// at the ends go, and the text is cut at a character's boundary.
+// One line of text: each run of control characters (CR and LF among them) becomes a blank, runs of
+// blanks at the ends go, and the text is cut at a character's boundary.
 QString oneLine(const QString& text) {
     QString line;
     line.reserve(std::min(text.size(), kMaxTagText));

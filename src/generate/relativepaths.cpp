@@ -12,10 +12,9 @@ namespace mixgen {
 RelativePaths::RelativePaths(const QString& playlistPath) {
     // A playlist that is a link is written where the link points, and is read from there.
     const QString real = QFileInfo(playlistPath).canonicalFilePath();
-    const QString folder =
-        QFileInfo(real.isEmpty() ? QFileInfo(playlistPath).absolutePath()
-                                 : QFileInfo(real).absolutePath())
-            .canonicalFilePath();
+    const QString folder = QFileInfo(real.isEmpty() ? QFileInfo(playlistPath).absolutePath()
+                                                    : QFileInfo(real).absolutePath())
+                               .canonicalFilePath();
     struct stat info {};
     if (folder.isEmpty() || ::stat(QFile::encodeName(folder).constData(), &info) != 0)
         return;

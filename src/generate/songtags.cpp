@@ -57,7 +57,8 @@ public:
         TagLib::ByteVector bytes(static_cast<unsigned int>(length), '\0');
         unsigned long got = 0;
         while (got < length) {
-            const ssize_t n = ::pread(m_fd, bytes.data() + got, length - got, m_position + long(got));
+            const ssize_t n =
+                ::pread(m_fd, bytes.data() + got, length - got, m_position + long(got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)

@@ -35,7 +35,8 @@ struct DrawnSong {
 // later ones are added.
 class DrawnSongs {
 public:
-    explicit DrawnSongs(qsizetype capacity) : m_blocks(std::size_t((capacity + kBlock - 1) / kBlock)) {}
+    explicit DrawnSongs(qsizetype capacity)
+        : m_blocks(std::size_t((capacity + kBlock - 1) / kBlock)) {}
 
     DrawnSong& at(qsizetype i) { return m_blocks[std::size_t(i / kBlock)][i % kBlock]; }
     qsizetype size() const { return m_size; }

@@ -342,8 +342,7 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
             }
         } else if (window->isWindow() && !qobject_cast<QMessageBox*>(window) &&
                    !qobject_cast<QFileDialog*>(window) && !qobject_cast<frmStyle*>(window) &&
-                   window->windowType() != Qt::Popup &&
-                   window->windowType() != Qt::ToolTip) {
+                   window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
             // Message boxes, the system file dialog and the style window belong to what is
             // done here.
             m_leftForAnotherWindow = true;

@@ -6,10 +6,10 @@
 #include "app/stylechoices.h"
 #include "core/settingkeys.h"
 #include "core/settingsstore.h"
+#include "generate/lengthtarget.h"
 #include "generate/playlistwriter.h"
 #include "generate/randomsource.h"
 #include "generate/songsearch.h"
-#include "generate/lengthtarget.h"
 #include "generate/styledpick.h"
 #include "platform/display.h"
 #include "platform/messages.h"
@@ -295,9 +295,9 @@ void frmPlaylist::runSteps() {
     const int requested = requestedSongCount(m_main.txtNumber->text());
     // A playlist style asked for (stored, or by the request's switches) takes its own way.
     const PlaylistStyle style = requestStyle(commandLine, storedStyle());
-    const int written = style.any() ? pickWithStyle(style, requested, output, random)
-                                    : pickAndWrite(m_found, m_picked, requested, output, random,
-                                                   &m_writeFailed);
+    const int written =
+        style.any() ? pickWithStyle(style, requested, output, random)
+                    : pickAndWrite(m_found, m_picked, requested, output, random, &m_writeFailed);
     m_initModel->storeChanged();
     m_finalModel->storeChanged();
     if (m_main.isCommandLineRequest())
@@ -307,11 +307,12 @@ void frmPlaylist::runSteps() {
 
 int frmPlaylist::pickWithStyle(const PlaylistStyle& style, int requested, const QString& output,
                                RandomSource& random) {
-    const StyledPickResult result = pickAndWriteStyled(m_found, m_picked, requested, output,
-                                                       random, style, &m_writeFailed);
+    const StyledPickResult result =
+        pickAndWriteStyled(m_found, m_picked, requested, output, random, style, &m_writeFailed);
     // With a length target the status line says the length the playlist came to.
     if (style.minutes > 0)
-        lblDone->setText(QStringLiteral("Done. Total length %1.").arg(lengthText(result.totalSeconds)));
+        lblDone->setText(
+            QStringLiteral("Done. Total length %1.").arg(lengthText(result.totalSeconds)));
     return result.count;
 }
 

@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
         const char* extension = kExtensions[random() % std::size(kExtensions)];
         const QString path = folder + QStringLiteral("/song %1.%2").arg(i % 16).arg(extension);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
             return 2;
         file.close();
         const auto began = std::chrono::steady_clock::now();

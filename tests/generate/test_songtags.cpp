@@ -43,8 +43,8 @@ TEST_F(SongTagsTest, LengthArtistAndTitle) {
 
     const QString bare = song("Disc 1/07 Bare song.mp3", silentAudio(12));
     EXPECT_NEAR(tagsOf(bare).seconds, 12, 1);
-    EXPECT_EQ(lineOf(bare), "#EXTINF:" + QByteArray::number(tagsOf(bare).seconds) +
-                                ",07 Bare song\r\n");
+    EXPECT_EQ(lineOf(bare),
+              "#EXTINF:" + QByteArray::number(tagsOf(bare).seconds) + ",07 Bare song\r\n");
 }
 
 // Catches a tracker file or an unreadable song getting a made-up length instead of -1.
@@ -62,9 +62,9 @@ TEST_F(SongTagsTest, BrokenAndHostileFilesGiveOneSaneLine) {
     QList<QString> paths = {
         song("truncated.mp3", id3Tag(id3Frame("TIT2", "cut off"), 1000).left(24)),
         song("huge title.mp3", id3Tag(id3Frame("TIT2", QByteArray(10 << 20, 'A'))) + audio),
-        song("bad utf8.mp3", id3Tag(id3Frame("TIT2", "a\xC3\x28z\xFF\xFE") +
-                                    id3Frame("TPE1", "\xED\xA0\x80")) +
-                                 audio),
+        song("bad utf8.mp3",
+             id3Tag(id3Frame("TIT2", "a\xC3\x28z\xFF\xFE") + id3Frame("TPE1", "\xED\xA0\x80")) +
+                 audio),
         song("crlf.mp3", id3Tag(id3Frame("TPE1", "Evil\r\n#EXTINF:1,x") +
                                 id3Frame("TIT2", "line\rone\nline\xC2\x85two")) +
                              audio),
