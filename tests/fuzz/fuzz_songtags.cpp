@@ -22,8 +22,9 @@ namespace {
 
 QList<QByteArray> seeds() {
     const QByteArray audio = silentAudio(1);
-    QByteArray v1 = audio + "TAG" + QByteArray("Title", 30) + QByteArray("Artist", 30) +
-                    QByteArray(30 + 4 + 30 + 1, '\0');
+    const QByteArray v1 = audio + "TAG" + QByteArray("Title").leftJustified(30, '\0') +
+                          QByteArray("Artist").leftJustified(30, '\0') +
+                          QByteArray(30 + 4 + 30 + 1, '\0');
     return {
         titledSong("Artist", "Title", 1),
         audio,
@@ -34,7 +35,7 @@ QList<QByteArray> seeds() {
         id3Tag(id3Frame("TIT2", "cut"), 1000).left(24),
         id3Tag(id3Frame("TIT2", "t"), 0x0FFFFFFF) + audio,
         QByteArray("ID3\x03\x00\x00\x00\x00\x00\x20TIT2\x00\x00\x00\x10\x00\x00\x01\xFF\xFEt\0i\0",
-                   34) +
+                   27) +
             audio,
         QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16) + QByteArray(24, '\1'),
         QByteArray("fLaC\x80\x00\x00\x22", 8) + QByteArray(34, '\x7F'),
