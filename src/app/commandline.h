@@ -15,7 +15,7 @@ bool hasSwitch(const QString& commandLine, const QString& flagSwitch);
 
 // The value of "/P:", "/O:" or "/N:" (any case), cut from the original text so names keep
 // their case; empty when the switch is absent. "/P:" runs up to the next switch, less the
-// blank in front of it, and may hold blanks; "/O:" and "/N:" end at the first blank. The
+// blank in front of it, and may hold blanks; "/O:", "/N:" and "/T:" end at the first blank. The
 // loader cuts its folder with this too.
 QString switchValue(const QString& commandLine, const QString& valueSwitch);
 

@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/filemanageractions.h"
+#include "app/stylechoices.h"
 #include "core/numbertext.h"
 #include "core/registry.h"
 #include "platform/executablefile.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace mixgen {
 
@@ -208,13 +211,15 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
     if (!lock.isLocked())
         return {QStringLiteral("The entries cannot be changed now: %1").arg(lock.why())};
 
+    // The stored playlist style rides along at the end of every entry's command line.
+    const QString style = styleSwitches(storedStyle());
     QStringList problems;
     for (int entry = 0; entry < kEntryCount; ++entry) {
         why.clear();
         const bool done =
             wanted[std::size_t(entry)]
-                ? writeEntry(entry, entryCommandLine(entry, program, work, number, silent), program,
-                             &why)
+                ? writeEntry(entry, entryCommandLine(entry, program, work, number, silent) + style,
+                             program, &why)
                 : removeEntry(entry, program, &why);
         if (!done)
             problems.append(QStringLiteral("\"%1\": %2").arg(entryMenuText(entry), why));
@@ -237,6 +242,13 @@ void updateOutdatedEntryActions() {
             return;
         updateFileManagerActions(program, entryMenuText(entry));
     }
+}
+
+QStringList carryStyleInEntries() {
+    const EntryOptions entries = LoadEntries();
+    if (std::none_of(entries.present.begin(), entries.present.end(), [](bool p) { return p; }))
+        return {};
+    return ApplyEntries(entries.present, entries.number, entries.silent);
 }
 
 EntryRun resolveEntryRun(const QStringList& arguments) {

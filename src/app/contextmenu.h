@@ -55,6 +55,10 @@ QString numberFromCommand(const QString& command);
 QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QString& number,
                          bool silent, const QString& program = entryProgramPath());
 
+// Writes the entries that exist again, as they are, so that their command lines carry the
+// stored playlist style (which ApplyEntries puts at their end). Returns what could not be done.
+QStringList carryStyleInEntries();
+
 // Rewrites the file-manager actions of every entry that an earlier version wrote in another
 // form, for the program the entry's command line names (which may be another copy). Run at
 // start-up; reads only the entries and their actions when none is outdated.
