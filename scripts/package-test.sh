@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it on this machine with apt-get, uses the installed copy
-# as an ordinary user would (version, a playlist made without a display), checks the launcher,
-# the metainfo and the icons where a desktop looks for them, then removes the package and checks
-# that nothing of it is left but the user's own settings.
+# as an ordinary user would (version, a playlist made without a display, a folder context-menu
+# entry left by an earlier version), checks the launcher, the metainfo and the icons where a
+# desktop looks for them, then removes the package and checks that nothing of it is left but
+# the user's own settings and entries, which then end quietly.
 #
 #   bash scripts/package-test.sh [build folder]      (default: build-package)
 #
@@ -104,6 +105,50 @@ fi
 user_home=$work/home
 mkdir -p "$user_home/tmp" "$work/music"
 cp -r "$source_dir/data/demo/." "$work/music/"
+
+# A folder context-menu entry as an earlier version left it: the entry's command line in the
+# registry tree, its Dolphin service menu and Nautilus script in the one-folder form (one start
+# per folder, no TryExec). The installed program's next start rewrites the actions.
+data_home=$user_home/.local/share
+service_menu=$data_home/kio/servicemenus/mixgen-random-playlist.desktop
+script="$data_home/nautilus/scripts/Random Playlist"
+mkdir -p "$data_home/MIXGEN" "${service_menu%/*}" "${script%/*}"
+cat >"$data_home/MIXGEN/HKEY_CLASSES_ROOT.ini" <<EOF
+[Folder]
+
+[Folder\shell]
+
+[Folder\shell\Random Playlist]
+
+[Folder\shell\Random Playlist\command]
+@=1:/usr/lib/mixgen/mixgen /P:%1 /O:$user_home/tmp/MIXGEN.M3U /N:100 /S /Y /LOADER\0
+EOF
+cat >"$service_menu" <<'EOF'
+[Desktop Entry]
+# Made by MP3 Tunepicker for its folder context-menu entry.
+Type=Service
+MimeType=inode/directory;
+X-KDE-ServiceTypes=KonqPopupMenu/Plugin
+X-KDE-Priority=TopLevel
+Actions=mixgen-random-playlist;
+
+[Desktop Action mixgen-random-playlist]
+Name=Random Playlist
+Icon=audio-x-generic
+Exec=/usr/lib/mixgen/mixgen --entry "Random Playlist" %f
+EOF
+cat >"$script" <<'EOF'
+#!/bin/sh
+# Made by MP3 Tunepicker for its folder context-menu entry "Random Playlist".
+for folder in "$@"; do
+    case $folder in
+    /*) ;;
+    *) folder=$PWD/$folder ;;
+    esac
+    '/usr/lib/mixgen/mixgen' --entry 'Random Playlist' "$folder" &
+done
+EOF
+chmod 0700 "$service_menu" "$script"
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then
   chown -R nobody:nogroup "$work"
@@ -130,6 +175,23 @@ kept=$(ls -A "$user_home/tmp" | grep -v '^mixgen-runtime-[0-9]*$' || true)
 [[ -z $kept ]] || fail "the work folder keeps files: $kept"
 echo "playlist: $songs songs from /usr/bin/mixgen as $(run_as_user id -un)"
 
+# That start rewrote the entry's actions: Dolphin hands every folder to one start and hides the
+# action once the program is gone; the script, run as Nautilus runs it (in the folder shown,
+# the picked folders as names relative to it), makes one playlist of both folders at once.
+grep -qx 'TryExec=/usr/lib/mixgen/mixgen' "$service_menu" ||
+  fail "the service menu was not rewritten: $(cat "$service_menu")"
+grep -q ' %F$' "$service_menu" || fail "the service menu does not pass every folder to one start"
+entry_playlist=$user_home/tmp/MIXGEN.M3U
+status=0
+(cd "$work/music" && run_as_user "$script" "Aurora Tones" "Blue Hours") 2>"$work/messages" ||
+  status=$?
+cat "$work/messages" >&2
+[[ $status -eq 0 ]] || fail "the entry's script made no playlist (exit status $status)"
+songs=$(grep -vc '^#' "$entry_playlist" || true)
+[[ $songs -eq 6 ]] || fail "the entry's playlist holds $songs songs instead of the 6 of both folders"
+echo "entry: one start made a playlist of both folders ($songs songs)"
+rm -f "$entry_playlist"
+
 $sudo apt-get remove -y -qq mixgen >/dev/null || fail "apt-get remove failed"
 installed && fail "the package is still installed"
 
@@ -141,9 +203,18 @@ done
 left=$(find /usr /etc /opt /var/lib -xdev \( -iname '*mixgen*' -o -iname '*tunepicker*' \) \
   -not -path '/var/lib/dpkg/*' -print 2>/dev/null || true)
 [[ -z $left ]] || fail "left after the removal: $left"
-# The user's home holds only the user's own settings.
+# The user's home holds only the user's own settings and entries.
 others=$(cd "$user_home" && find . -mindepth 1 -type f -not -path './.config/MIXGEN/*' \
-  -not -path './.local/share/MIXGEN/*' -not -path './.cache/*' -print)
-[[ -z $others ]] || fail "files in the user's home besides the settings: $others"
+  -not -path './.local/share/MIXGEN/*' -not -path './.cache/*' \
+  -not -path ./.local/share/kio/servicemenus/mixgen-random-playlist.desktop \
+  -not -path './.local/share/nautilus/scripts/Random Playlist' -print)
+[[ -z $others ]] || fail "files in the user's home besides the settings and entries: $others"
+# Without the program, its entries are no dead ends: the service menu's TryExec names a program
+# that is gone (Dolphin hides the action), and the script ends quietly.
+[[ ! -e /usr/lib/mixgen/mixgen ]] || fail "the program the service menu names is still there"
+status=0
+said=$(cd "$work/music" && run_as_user "$script" "Aurora Tones" 2>&1) || status=$?
+[[ $status -eq 0 && -z $said ]] || fail "the script of a removed program failed (status $status): $said"
+[[ ! -e $entry_playlist ]] || fail "the script of a removed program made a playlist"
 
 echo "package test passed in $((SECONDS - started)) s"

@@ -8,9 +8,12 @@ packages=(
   qt6-base-dev libgl-dev          # Qt 6 Core, Gui, Widgets (and the OpenGL headers Qt Gui wants)
   libgtest-dev libgmock-dev       # tests
   libbenchmark-dev                # bench/
+  libtag1-dev                     # TagLib: lengths, artists and titles of the drawn songs
+  mpg123                          # tests: a real player plays a playlist that travelled
   xvfb xauth x11-apps             # windows on a virtual screen, screenshots (xwd)
   fonts-dejavu-core               # a sans and a monospace family for the windows
   xdg-utils                       # xdg-open: the playlist's and help file's associated program
+  mpg123                          # a real player checks that every playlist entry plays
   dpkg-dev file                   # the Debian package: cpack's dependency list (dpkg-shlibdeps)
   desktop-file-utils appstream    # the package test validates the launcher and the metainfo
 )

@@ -9,8 +9,10 @@ namespace mixgen {
 
 namespace {
 
-constexpr std::array<QStringView, 8> kSwitches = {u"/P:", u"/O:", u"/N:",     u"/A",
-                                                  u"/E",  u"/Y",  u"/LOADER", u"/S"};
+constexpr std::array<QStringView, 12> kSwitches = {
+    u"/P:", u"/O:", u"/N:", u"/A", u"/E", u"/Y", u"/LOADER", u"/S",
+    // The playlist style's switches end a "/P:" value like the others.
+    u"/T:", u"/B", u"/X", u"/R"};
 
 // Upper-cases ASCII letters only, so every position in the copy is the same as in the
 // original and values can be cut from the original text.
@@ -92,9 +94,13 @@ QString completeOutputName(const QString& outputValue, const QString& pathValue)
     QString name = outputValue.isEmpty() ? QStringLiteral("MIXGEN") : outputValue;
     if (!name.startsWith(u'/'))
         name = (pathValue.isEmpty() ? QStringLiteral("/") : withTrailingSlash(pathValue)) + name;
-    if (!name.endsWith(u".m3u", Qt::CaseInsensitive))
+    if (!name.endsWith(u".m3u", Qt::CaseInsensitive) && !hasM3u8Ending(name))
         name += QStringLiteral(".M3U");
     return name;
+}
+
+bool hasM3u8Ending(const QString& name) {
+    return name.endsWith(u".m3u8", Qt::CaseInsensitive);
 }
 
 QString numberOfSongsText(const QString& numberValue) {

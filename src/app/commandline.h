@@ -15,7 +15,7 @@ bool hasSwitch(const QString& commandLine, const QString& flagSwitch);
 
 // The value of "/P:", "/O:" or "/N:" (any case), cut from the original text so names keep
 // their case; empty when the switch is absent. "/P:" runs up to the next switch, less the
-// blank in front of it, and may hold blanks; "/O:" and "/N:" end at the first blank. The
+// blank in front of it, and may hold blanks; "/O:", "/N:" and "/T:" end at the first blank. The
 // loader cuts its folder with this too.
 QString switchValue(const QString& commandLine, const QString& valueSwitch);
 
@@ -34,8 +34,12 @@ CommandLine parseCommandLine(const QString& commandLine);
 
 // The output file a request writes: "MIXGEN" when the value is empty; a name without a
 // leading "/" goes into pathValue (or gets a leading "/" when pathValue is empty); ".M3U" is
-// appended unless the name already ends in ".m3u", any case.
+// appended unless the name already ends in ".m3u" or ".m3u8", any case.
 QString completeOutputName(const QString& outputValue, const QString& pathValue);
+
+// Every playlist is written in UTF-8, which the ending ".m3u8" (any case) promises: a name
+// that has it keeps it where ".M3U" would be appended.
+bool hasM3u8Ending(const QString& name);
 
 // The number of songs from a "/N:" value: its leading number written back as text, or
 // "1000" when that is not above 0.

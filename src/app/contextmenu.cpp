@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/filemanageractions.h"
+#include "app/stylechoices.h"
 #include "core/numbertext.h"
 #include "core/registry.h"
 #include "platform/executablefile.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace mixgen {
 
@@ -28,6 +31,11 @@ constexpr std::array<Entry, kEntryCount> kEntries = {{
 
 // How long Apply waits for another instance that applies its entries at the same time.
 constexpr int kEntryLockWaitMs = 10000;
+
+// Keeps apart the instances that change the entries at the same time.
+QString entryLockPath() {
+    return registryFolder() + QStringLiteral("CONTEXTMENU.LOCK");
+}
 
 QString readCommand(int entry) {
     return ReadRegValue(HKEY_CLASSES_ROOT, entryCommandKeyPath(entry), QString()).toText();
@@ -199,18 +207,19 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
                     .arg(work)};
 
     // Two options windows applying at once must not mix one's keys with the other's actions.
-    const ExclusiveLock lock(registryFolder() + QStringLiteral("CONTEXTMENU.LOCK"),
-                             kEntryLockWaitMs);
+    const ExclusiveLock lock(entryLockPath(), kEntryLockWaitMs);
     if (!lock.isLocked())
         return {QStringLiteral("The entries cannot be changed now: %1").arg(lock.why())};
 
+    // The stored playlist style rides along at the end of every entry's command line.
+    const QString style = styleSwitches(storedStyle());
     QStringList problems;
     for (int entry = 0; entry < kEntryCount; ++entry) {
         why.clear();
         const bool done =
             wanted[std::size_t(entry)]
-                ? writeEntry(entry, entryCommandLine(entry, program, work, number, silent), program,
-                             &why)
+                ? writeEntry(entry, entryCommandLine(entry, program, work, number, silent) + style,
+                             program, &why)
                 : removeEntry(entry, program, &why);
         if (!done)
             problems.append(QStringLiteral("\"%1\": %2").arg(entryMenuText(entry), why));
@@ -218,13 +227,37 @@ QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QStr
     return problems;
 }
 
+void updateOutdatedEntryActions() {
+    for (int entry = 0; entry < kEntryCount; ++entry) {
+        const QString command = readCommand(entry);
+        const qsizetype start = command.isEmpty() ? -1 : requestStart(command);
+        if (start < 1)
+            continue;
+        const QString program = command.left(start - 1);
+        if (outdatedFileManagerActions(program, entryMenuText(entry)).isEmpty())
+            continue;
+        // Another instance applying or updating the entries now does it for this one too.
+        const ExclusiveLock lock(entryLockPath(), 0);
+        if (!lock.isLocked())
+            return;
+        updateFileManagerActions(program, entryMenuText(entry));
+    }
+}
+
+QStringList carryStyleInEntries() {
+    const EntryOptions entries = LoadEntries();
+    if (std::none_of(entries.present.begin(), entries.present.end(), [](bool p) { return p; }))
+        return {};
+    return ApplyEntries(entries.present, entries.number, entries.silent);
+}
+
 EntryRun resolveEntryRun(const QStringList& arguments) {
     EntryRun run;
     if (arguments.value(0) != QLatin1String("--entry"))
         return run;
     run.isEntryRun = true;
-    if (arguments.size() != 3) {
-        run.error = QStringLiteral("Usage: mixgen --entry <entry> <folder>");
+    if (arguments.size() < 3) {
+        run.error = QStringLiteral("Usage: mixgen --entry <entry> <folder>...");
         return run;
     }
     const QString& menuText = arguments[1];
@@ -240,17 +273,21 @@ EntryRun resolveEntryRun(const QStringList& arguments) {
                         .arg(menuText);
         return run;
     }
-    const QString folder = QFileInfo(arguments[2]).absoluteFilePath();
-    if (!QFileInfo(folder).isDir()) {
-        run.error = QStringLiteral("%1 is not a folder.").arg(folder);
-        return run;
-    }
-    if (!fitsOnCommandLine(folder)) {
-        run.error = QStringLiteral("The folder %1 cannot be searched from the context menu: "
-                                   "its name holds \";\", \"?\", a line break or a blank "
-                                   "before \"/\".")
-                        .arg(folder);
-        return run;
+    QStringList folders;
+    for (qsizetype i = 2; i < arguments.size(); ++i) {
+        const QString folder = QFileInfo(arguments[i]).absoluteFilePath();
+        if (!isFolderPath(folder)) {
+            run.error = QStringLiteral("%1 is not a folder.").arg(folder);
+            return run;
+        }
+        if (!fitsOnCommandLine(folder)) {
+            run.error = QStringLiteral("The folder %1 cannot be searched from the context menu: "
+                                       "its name holds \";\", \"?\", a line break or a blank "
+                                       "before \"/\".")
+                            .arg(folder);
+            return run;
+        }
+        folders.append(folder);
     }
     const qsizetype start = requestStart(command);
     if (start < 0) {
@@ -258,8 +295,10 @@ EntryRun resolveEntryRun(const QStringList& arguments) {
                         .arg(menuText, command);
         return run;
     }
-    // One pass: a "%1" inside the folder's own name stays as it is.
-    run.commandLine = command.mid(start).replace(QStringLiteral("%1"), folder);
+    // Every folder in one start, as the path list joins them. One pass: a "%1" inside a
+    // folder's own name stays as it is.
+    run.commandLine =
+        command.mid(start).replace(QStringLiteral("%1"), folders.join(QLatin1Char(';')));
     return run;
 }
 

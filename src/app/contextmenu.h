@@ -55,8 +55,18 @@ QString numberFromCommand(const QString& command);
 QStringList ApplyEntries(const std::array<bool, kEntryCount>& wanted, const QString& number,
                          bool silent, const QString& program = entryProgramPath());
 
-// "--entry <menu text> <folder>": the command line of that entry with the folder in place of
-// "%1", as the program runs it for a file manager's action.
+// Writes the entries that exist again, as they are, so that their command lines carry the
+// stored playlist style (which ApplyEntries puts at their end). Returns what could not be done.
+QStringList carryStyleInEntries();
+
+// Rewrites the file-manager actions of every entry that an earlier version wrote in another
+// form, for the program the entry's command line names (which may be another copy). Run at
+// start-up; reads only the entries and their actions when none is outdated.
+void updateOutdatedEntryActions();
+
+// "--entry <menu text> <folder>...": the command line of that entry with the folders, joined
+// by ";", in place of "%1", as the program runs it for a file manager's action. One folder that
+// is missing or that the command line cannot carry refuses the whole run.
 struct EntryRun {
     bool isEntryRun = false; // the arguments asked for an entry
     QString commandLine;     // the request to run

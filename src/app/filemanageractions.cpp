@@ -79,15 +79,28 @@ QString shellWord(const QString& text) {
     return u'\'' + word + u'\'';
 }
 
-bool isOurs(const QString& path) {
+// An action is a few hundred bytes; a file much larger is not one of ours.
+constexpr qint64 kMostActionBytes = 16384;
+
+QByteArray readAction(const QString& path) {
     // Only an ordinary file is read: a pipe would block, a link is not ours.
     const QFileInfo info(path);
     if (info.isSymLink() || !info.isFile())
-        return false;
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return file.read(4096).contains(kMark);
+        return {};
+    return file.read(kMostActionBytes);
+}
+
+bool isOurs(const QString& path) {
+    return readAction(path).left(4096).contains(kMark);
+}
+
+// What the action at this place of fileManagerActionFiles() holds: the Dolphin service menu
+// first, scripts after it.
+QByteArray actionBytes(qsizetype place, const QString& program, const QString& menuText) {
+    return place == 0 ? dolphinServiceMenu(program, menuText) : folderScript(program, menuText);
 }
 
 bool fail(QString* why, const QString& reason) {
@@ -114,7 +127,7 @@ QStringList fileManagerActionFiles(const QString& menuText, bool allPlaces) {
 }
 
 QByteArray dolphinServiceMenu(const QString& program, const QString& menuText) {
-    // Dolphin expands %f once per selected folder: one instance of the program each.
+    // Dolphin puts every selected folder in place of %F: one start of the program for all.
     const QString action = QStringLiteral("mixgen-") + slug(menuText);
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
@@ -124,36 +137,73 @@ QByteArray dolphinServiceMenu(const QString& program, const QString& menuText) {
     text += QStringLiteral("X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n");
     // Straight in the context menu, not in its "Actions" submenu.
     text += QStringLiteral("X-KDE-Priority=TopLevel\n");
+    // Once the program is removed, the file manager hides the action instead of offering a
+    // dead one (Dolphin reads the path as it stands, "$" included).
+    text += QStringLiteral("TryExec=") + desktopValue(program) + u'\n';
     text += QStringLiteral("Actions=") + action + QStringLiteral(";\n\n");
     text += QStringLiteral("[Desktop Action ") + action + QStringLiteral("]\n");
     text += QStringLiteral("Name=") + desktopValue(menuText) + u'\n';
     text += QStringLiteral("Icon=audio-x-generic\n");
     text += QStringLiteral("Exec=") +
             desktopValue(execArgument(program) + QStringLiteral(" --entry ") +
-                         execArgument(menuText) + QStringLiteral(" %f")) +
+                         execArgument(menuText) + QStringLiteral(" %F")) +
             u'\n';
     return text.toUtf8();
 }
 
 QByteArray folderScript(const QString& program, const QString& menuText) {
     // The file manager runs the script in the folder it shows, with the selected items as
-    // arguments (names relative to that folder). Each folder stays one quoted word: no name
-    // is ever read as code.
+    // arguments (names relative to that folder), and with none on the folder's empty space.
+    // Each folder stays one quoted word: no name is ever read as code.
     QString text;
     text += QStringLiteral("#!/bin/sh\n");
     text += QStringLiteral("# ") + QString::fromLatin1(kMark) + QStringLiteral(" \"") + menuText +
             QStringLiteral("\".\n");
-    text += QStringLiteral("# One instance per selected folder, started together, so that "
-                           "they make one playlist.\n");
-    text += QStringLiteral("for folder in \"$@\"; do\n");
+    text += QStringLiteral("program=") + shellWord(program) + u'\n';
+    text += QStringLiteral("# Once the program is removed, the action ends quietly.\n");
+    text += QStringLiteral("[ -x \"$program\" ] || exit 0\n");
+    text += QStringLiteral("# The empty space of a local folder: that folder.\n");
+    text += QStringLiteral("if [ $# -eq 0 ]; then\n");
+    text += QStringLiteral("    uri=${NAUTILUS_SCRIPT_CURRENT_URI-${NEMO_SCRIPT_CURRENT_URI-"
+                           "${CAJA_SCRIPT_CURRENT_URI-}}}\n");
+    text += QStringLiteral("    case $uri in\n");
+    text += QStringLiteral("    '' | file://*) set -- \"$PWD\" ;;\n");
+    text += QStringLiteral("    *) set -- \"$uri\" ;;\n");
+    text += QStringLiteral("    esac\n");
+    text += QStringLiteral("fi\n");
+    text += QStringLiteral("for folder do\n");
     text += QStringLiteral("    case $folder in\n");
     text += QStringLiteral("    /*) ;;\n");
     text += QStringLiteral("    *) folder=$PWD/$folder ;;\n");
     text += QStringLiteral("    esac\n");
-    text += QStringLiteral("    ") + shellWord(program) + QStringLiteral(" --entry ") +
-            shellWord(menuText) + QStringLiteral(" \"$folder\" &\n");
+    text += QStringLiteral("    set -- \"$@\" \"$folder\"\n");
+    text += QStringLiteral("    shift\n");
     text += QStringLiteral("done\n");
+    text += QStringLiteral("# Every selected folder in one start of the program.\n");
+    text += QStringLiteral("exec \"$program\" --entry ") + shellWord(menuText) +
+            QStringLiteral(" \"$@\"\n");
     return text.toUtf8();
+}
+
+QStringList outdatedFileManagerActions(const QString& program, const QString& menuText) {
+    QStringList outdated;
+    const QStringList files = fileManagerActionFiles(menuText);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (isOurs(files[i]) && readAction(files[i]) != actionBytes(i, program, menuText))
+            outdated.append(files[i]);
+    }
+    return outdated;
+}
+
+bool updateFileManagerActions(const QString& program, const QString& menuText, QString* why) {
+    const QStringList files = fileManagerActionFiles(menuText);
+    const QStringList outdated = outdatedFileManagerActions(program, menuText);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (outdated.contains(files[i]) &&
+            !writeExecutableFile(files[i], actionBytes(i, program, menuText), why))
+            return false;
+    }
+    return true;
 }
 
 bool writeFileManagerActions(const QString& program, const QString& menuText, QString* why) {
@@ -164,10 +214,7 @@ bool writeFileManagerActions(const QString& program, const QString& menuText, QS
         const QFileInfo info(file);
         if ((info.exists() || info.isSymLink()) && !isOurs(file))
             reason = QStringLiteral("%1 is a file of your own; it was left as it is.").arg(file);
-        else if (!writeExecutableFile(file,
-                                      i == 0 ? dolphinServiceMenu(program, menuText)
-                                             : folderScript(program, menuText),
-                                      &reason)) {
+        else if (!writeExecutableFile(file, actionBytes(i, program, menuText), &reason)) {
             // reason says why
         } else {
             continue;

@@ -34,6 +34,12 @@ QString commandLineHelpText() {
         QString(),
         QStringLiteral("%1 is free software: copy it and share it with anyone you like.")
             .arg(QLatin1String(kAppTitle)),
+        // The playlist style's switches stand below the lines above, which stay as they are.
+        QString(),
+        switchLine("/T:[minutes]", "Playlist length in minutes (1-6000)"),
+        switchLine("/B", "Balance: same chance for every folder"),
+        switchLine("/X", "Extended M3U (titles and lengths)"),
+        switchLine("/R", "Relative paths (playlists that travel)"),
     };
     return lines.join(QStringLiteral("\r\n"));
 }
@@ -42,9 +48,10 @@ QString usageText() {
     const QStringList lines = {
         QStringLiteral(
             "Usage: mixgen [/P:folder[;folder...]] [/O:file] [/N:n] [/A] [/E] [/Y] [/S]"),
+        QStringLiteral("              [/T:minutes] [/B] [/X] [/R]"),
         QStringLiteral("       mixgen /?"),
         QStringLiteral("       mixgen --help | --version"),
-        QStringLiteral("       mixgen --entry <entry> <folder>"),
+        QStringLiteral("       mixgen --entry <entry> <folder>..."),
         QString(),
         QStringLiteral("%1 makes a random playlist (.M3U) of the songs found below the given "
                        "folders.")
@@ -68,20 +75,32 @@ QString usageText() {
         QStringLiteral("  /LOADER                let instances started together for several "
                        "folders make one playlist"),
         QStringLiteral("  /?                     show the command-line help"),
+        QStringLiteral("  /T:minutes             a playlist of about this length (1 to 6000 "
+                       "minutes; /N: still caps"),
+        QStringLiteral("                         the songs; /T:0 switches a stored length off)"),
+        QStringLiteral("  /B                     balance: every folder has the same chance to "
+                       "give the next song"),
+        QStringLiteral("  /X                     extended M3U: #EXTM3U and an #EXTINF line "
+                       "(length, artist - title)"),
+        QStringLiteral("  /R                     paths relative to the playlist's folder where "
+                       "they share a volume"),
         QStringLiteral("  --help                 show this text and end"),
         QStringLiteral("  --version              show the version and end"),
-        QStringLiteral("  --entry <entry> <folder>"),
+        QStringLiteral("  --entry <entry> <folder>..."),
         QStringLiteral("                         run the folder context-menu entry named <entry> "
                        "(\"Random"),
-        QStringLiteral("                         Playlist\", ...) for <folder>: its command line "
-                       "from the"),
-        QStringLiteral("                         Options window, with the folder for %1; the "
-                       "file managers'"),
-        QStringLiteral("                         actions start the program this way, once per "
-                       "folder"),
+        QStringLiteral("                         Playlist\", ...) for the folders: its command "
+                       "line from the"),
+        QStringLiteral("                         Options window, with the folders joined by ; "
+                       "for %1; the file"),
+        QStringLiteral("                         managers' actions start the program this way, "
+                       "once for all"),
         QString(),
         QStringLiteral("Switches may be written in any case. A switch counts only at the start "
                        "or after a blank."),
+        QStringLiteral("The choices of the \"Playlist style\" window (Options) apply to every "
+                       "request; /T:, /B,"),
+        QStringLiteral("/X and /R on the command line win over them."),
         QStringLiteral("Example: mixgen \"/P:/home/me/My Music;/mnt/usb/songs\" /O:party /N:50 "
                        "/Y"),
     };

@@ -109,8 +109,64 @@ FolderLoader::HandOver FolderLoader::handOver(const QString& folder) {
         m_marker.release();
         return HandOver::NoLock;
     }
+    // The collector removes its lock file once it has taken the list: watching that file tells
+    // this instance whether its folder was taken or the collector ended without it.
+    if (!m_collector.isLocked() && !m_handedTo.watch(collectorLockPath())) {
+        m_problem =
+            QStringLiteral("Could not watch the loader's file %1.").arg(collectorLockPath());
+        m_marker.release();
+        return HandOver::NoLock;
+    }
     m_marker.release();
     return m_collector.isLocked() ? HandOver::Collect : HandOver::HandedOver;
+}
+
+FolderLoader::HandOver FolderLoader::awaitCollection() {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        // A removed file stays removed: no lock is needed to see that the list was taken.
+        if (m_handedTo.removed())
+            return HandOver::HandedOver;
+        if (!takeMarkerLock())
+            return HandOver::NoLock;
+        // Under the marker lock the collector can neither finish nor be replaced meanwhile.
+        if (m_handedTo.removed()) {
+            // It finished meanwhile, and removed the marker this wait has just made anew.
+            m_marker.removeAndRelease();
+            return HandOver::HandedOver;
+        }
+        switch (m_collector.tryLock(collectorLockPath())) {
+        case MarkerLock::Attempt::Busy:
+            break;
+        case MarkerLock::Attempt::Refused:
+            m_problem = QStringLiteral("Could not lock the loader's file %1 (%2).")
+                            .arg(collectorLockPath(), m_collector.why());
+            m_marker.release();
+            return HandOver::NoLock;
+        case MarkerLock::Attempt::Locked: {
+            // The collector ended without taking the list: this instance collects in its place.
+            m_store.UpdateSection(QLatin1String(keys::kLoader),
+                                  {QLatin1String(keys::kIsLoader), QLatin1String(keys::kFolders)},
+                                  [&](QStringList& values) {
+                                      values[0] = QStringLiteral("True");
+                                      m_folders = values[1];
+                                  });
+            m_marker.release();
+            return HandOver::Collect;
+        }
+        }
+        m_marker.release();
+        if (waited.elapsed() >= m_wait.collectionBound.count()) {
+            m_problem = QStringLiteral("The instance collecting the folders did not finish "
+                                       "within %1 seconds.")
+                            .arg(m_wait.collectionBound.count() / 1000.0);
+            return HandOver::NoLock;
+        }
+        if (m_letEventsRun)
+            m_letEventsRun();
+        QThread::msleep(static_cast<unsigned long>(m_wait.watchPause.count()));
+    }
 }
 
 FolderLoader::Check FolderLoader::collect(const QString& seen) {

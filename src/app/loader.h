@@ -27,6 +27,10 @@ struct LockWait {
     std::chrono::milliseconds refusedBound{3000};
     // Pause between attempts, after the window events have run.
     std::chrono::milliseconds pause{5};
+    // How often an instance that handed its folder over looks whether the collector took it.
+    std::chrono::milliseconds watchPause{50};
+    // Longest wait for a living collector to take the list.
+    std::chrono::milliseconds collectionBound{300000};
 };
 
 class FolderLoader {
@@ -42,6 +46,13 @@ public:
     // Under the marker lock: takes the collecting role when no collecting instance lives (none
     // recorded, or the recorded one ended without cleaning up), and appends folder to the list.
     HandOver handOver(const QString& folder);
+
+    // After HandedOver: waits, letting events run, until the collecting instance has taken the
+    // list with this instance's folder (HandedOver: this instance may end with success). When
+    // the collector ended without taking it, this instance takes its place and its list
+    // (Collect), so that no folder is left behind for an unrelated later playlist. NoLock when
+    // the lock could not be had or the collector took too long: problem() says why.
+    HandOver awaitCollection();
 
     enum class Check {
         Changed, // folders arrived since seen: folders() holds the new list
@@ -70,6 +81,7 @@ private:
     SettingsStore m_store;
     MarkerLock m_marker;
     MarkerLock m_collector;
+    RemovalWatch m_handedTo; // the collector's lock file this instance handed its folder to
     QString m_folders;
     QString m_problem;
 };

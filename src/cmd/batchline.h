@@ -29,7 +29,7 @@ struct BatchCommand {
         Unknown, // anything else: reported and skipped
     };
     Kind kind = Kind::Unknown;
-    std::string text; // the text of an echo, as raw code page 437 bytes
+    std::string text; // the text of an echo, as written
     DirCommand dir;
 };
 

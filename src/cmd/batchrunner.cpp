@@ -42,7 +42,7 @@ void BatchRunner::run(std::string_view batch) {
             m_standardOutput.append(m_echoOn ? "ECHO is on.\n" : "ECHO is off.\n");
             break;
         case BatchCommand::Kind::Echo:
-            appendCp437AsUtf8(m_standardOutput, command.text);
+            m_standardOutput.append(command.text);
             m_standardOutput.push_back('\n');
             break;
         case BatchCommand::Kind::Cls:

@@ -9,7 +9,7 @@
 
 namespace mixgen::cmd {
 
-// Runs a batch file line by line: echo to standard output (decoded from code page 437),
+// Runs a batch file line by line: echo to standard output (as written),
 // cls, and dir with its list written where the line redirects it. Anything else is reported
 // on standard error and skipped; no other program is ever started.
 //

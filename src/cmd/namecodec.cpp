@@ -1,6 +1,6 @@
 #include "namecodec.h"
 
-#include "platform/codepage.h"
+#include "platform/utf8.h"
 
 #include <QChar>
 
@@ -12,10 +12,6 @@
 namespace mixgen::cmd {
 
 namespace {
-
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
 
 constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
@@ -31,45 +27,14 @@ std::uint64_t foldedAscii8(std::uint64_t bytes) {
 } // namespace
 
 char32_t nextCharacter(std::string_view text, std::size_t& pos) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = at(pos);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    std::size_t length = 0;
-    char32_t value = 0;
-    unsigned char low = 0x80;  // the allowed range of the second byte (rules out overlong
-    unsigned char high = 0xBF; // forms, surrogates and values past U+10FFFF)
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    }
-    if (length == 0 || pos + length > text.size() || at(pos + 1) < low || at(pos + 1) > high) {
-        ++pos;
-        return kInvalidByteBase + lead;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if (!isContinuation(at(pos + i))) {
-            ++pos;
-            return kInvalidByteBase + lead;
-        }
-        value = (value << 6) | (at(pos + i) & 0x3F);
-    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t length = utf8CharacterLength(bytes, text.size(), pos);
+    if (length == 0)
+        return kInvalidByteBase + bytes[pos++];
+    // The lead byte's own bits, then six from each continuation byte.
+    char32_t value = length == 1 ? bytes[pos] : bytes[pos] & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        value = (value << 6) | (bytes[pos + i] & 0x3F);
     pos += length;
     return value;
 }
@@ -80,29 +45,6 @@ char32_t foldCase(char32_t character) {
     if (character >= kInvalidByteBase)
         return character;
     return QChar::toCaseFolded(character);
-}
-
-void appendAsCp437(std::string& out, std::string_view utf8) {
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        // Runs of ASCII are copied as they stand: they are the same in both.
-        std::size_t run = pos;
-        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
-            ++run;
-        out.append(utf8.data() + pos, run - pos);
-        pos = run;
-        if (pos == utf8.size())
-            break;
-        const char32_t character = nextCharacter(utf8, pos);
-        out.push_back(
-            static_cast<char>(character >= kInvalidByteBase ? 254 : unicodeToCp437(character)));
-    }
-}
-
-void appendCp437AsUtf8(std::string& out, std::string_view cp437) {
-    const QByteArray utf8 =
-        textFromCp437(QByteArrayView(cp437.data(), qsizetype(cp437.size()))).toUtf8();
-    out.append(utf8.constData(), std::size_t(utf8.size()));
 }
 
 bool lessCaseInsensitive(std::string_view a, std::string_view b) {

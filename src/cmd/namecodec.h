@@ -20,26 +20,9 @@ inline unsigned char foldAscii(unsigned char byte) {
     return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
 }
 
-// Appends a UTF-8 name in code page 437. A character the code page lacks, and each invalid
-// byte, becomes byte 254.
-void appendAsCp437(std::string& out, std::string_view utf8);
-
-// Appends code page 437 text (an echo line) as UTF-8.
-void appendCp437AsUtf8(std::string& out, std::string_view cp437);
-
 // The order of names in a listing: case-insensitive, character by character; names equal but
 // for case are ordered by their bytes, so the order is total and stable.
 bool lessCaseInsensitive(std::string_view a, std::string_view b);
-
-// True when every byte of the name is printable ASCII: the name is the same in code page 437
-// and holds no line break.
-inline bool isPrintableAscii(std::string_view name) {
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c - 0x20) >= 0x60)
-            return false;
-    }
-    return true;
-}
 
 // True when the name holds a line break and so cannot stand on one line of a list.
 inline bool holdsLineBreak(std::string_view name) {

@@ -76,7 +76,7 @@ struct ParallelWalk::Piece {
     enum class Kind { Files, Subtree };
     Kind kind = Kind::Files;
     std::string openPath;
-    std::string pathCp437;
+    std::string listedPath;
     int filesId = -1;                // a Files piece's number, in the order they were made
     int parent = -1;                 // the number of the Files piece of the folder it lies in
     std::vector<FolderId> ancestors; // the folders entered above it
@@ -121,7 +121,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
     int filesMade = 0;
     pieces[0].kind = Piece::Kind::Subtree;
     pieces[0].openPath = folder.empty() ? "." : folder;
-    appendAsCp437(pieces[0].pathCp437, folder);
+    pieces[0].listedPath = folder;
 
     for (int level = 0; level < kMostLevelsCut; ++level) {
         const auto subtrees = std::count_if(pieces.begin(), pieces.end(), [](const Piece& p) {
@@ -138,13 +138,13 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             // A subtree becomes its folder's own files, then its subfolders' subtrees.
             Piece files;
             files.openPath = piece.openPath;
-            files.pathCp437 = piece.pathCp437;
+            files.listedPath = piece.listedPath;
             files.filesId = filesMade++;
             files.parent = piece.parent;
             files.ancestors = piece.ancestors;
             files.makeLists(patterns.size());
             const TreeWalker::Listed listed =
-                m_walker.listFolder(files.openPath, files.pathCp437, patterns, files.listRefs());
+                m_walker.listFolder(files.openPath, files.listedPath, patterns, files.listRefs());
             files.partlyRead = m_walker.takePartlyRead();
             files.opened = listed.opened;
             files.id = listed.id;
@@ -157,9 +157,9 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
                 Piece subtree;
                 subtree.kind = Piece::Kind::Subtree;
                 subtree.openPath = joined(piece.openPath, name);
-                subtree.pathCp437 = piece.pathCp437;
-                appendAsCp437(subtree.pathCp437, name);
-                subtree.pathCp437.push_back('/');
+                subtree.listedPath = piece.listedPath;
+                subtree.listedPath.append(name);
+                subtree.listedPath.push_back('/');
                 subtree.parent = filesId;
                 subtree.ancestors = piece.ancestors;
                 subtree.ancestors.push_back(listed.id);
@@ -218,7 +218,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
             piece.makeLists(patterns.size());
             FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
             walker.setFoldersAbove(piece.ancestors);
-            walker.walkBelow(piece.openPath, piece.pathCp437, visited, &piece.entered, patterns,
+            walker.walkBelow(piece.openPath, piece.listedPath, visited, &piece.entered, patterns,
                              piece.listRefs());
             piece.partlyRead = walker.takePartlyRead();
             bool wakeWriter;
@@ -288,7 +288,7 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
         } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
                                [&](const FolderId& id) { return visited.contains(id); })) {
             m_walker.setFoldersAbove(piece.ancestors);
-            m_walker.walkBelow(piece.openPath, piece.pathCp437, visited, nullptr, patterns,
+            m_walker.walkBelow(piece.openPath, piece.listedPath, visited, nullptr, patterns,
                                outputs);
             keepPartlyRead(m_walker.takePartlyRead());
         } else {

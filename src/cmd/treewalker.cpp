@@ -45,14 +45,12 @@ TreeWalker::TreeWalker(bool trustEntryTypes, unsigned sharers)
 
 bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs) {
-    std::string pathCp437;
-    appendAsCp437(pathCp437, folder);
     FolderSet visited;
     m_above.clear();
-    return walkBelow(folder.empty() ? "." : folder, pathCp437, visited, nullptr, patterns, outputs);
+    return walkBelow(folder.empty() ? "." : folder, folder, visited, nullptr, patterns, outputs);
 }
 
-int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp437,
+int TreeWalker::openRoot(const std::string& openPath, const std::string& listedPath,
                          const std::vector<const NamePattern*>& patterns,
                          const std::vector<ListOutput*>& outputs) {
     m_patterns = &patterns;
@@ -74,7 +72,7 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& pathCp4
         }
     }
     m_outputs = &outputs;
-    m_path = pathCp437;
+    m_path = listedPath;
     if (m_records.size() < kRecordsSize)
         m_records.resize(kRecordsSize);
     if (m_levels.empty())
@@ -101,11 +99,11 @@ void TreeWalker::finishWalk() {
     m_entered = nullptr;
 }
 
-bool TreeWalker::walkBelow(const std::string& openPath, const std::string& pathCp437,
+bool TreeWalker::walkBelow(const std::string& openPath, const std::string& listedPath,
                            FolderSet& visited, std::vector<FolderId>* entered,
                            const std::vector<const NamePattern*>& patterns,
                            const std::vector<ListOutput*>& outputs) {
-    if (openRoot(openPath, pathCp437, patterns, outputs) < 0)
+    if (openRoot(openPath, listedPath, patterns, outputs) < 0)
         return false;
     m_visited = &visited;
     m_entered = entered;
@@ -115,11 +113,12 @@ bool TreeWalker::walkBelow(const std::string& openPath, const std::string& pathC
     return true;
 }
 
-TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath, const std::string& pathCp437,
+TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath,
+                                          const std::string& listedPath,
                                           const std::vector<const NamePattern*>& patterns,
                                           const std::vector<ListOutput*>& outputs) {
     Listed listed;
-    if (openRoot(openPath, pathCp437, patterns, outputs) < 0)
+    if (openRoot(openPath, listedPath, patterns, outputs) < 0)
         return listed;
     listed.opened = true;
     listed.id = m_levels.front().id;
@@ -278,14 +277,9 @@ void TreeWalker::listFiles(std::size_t depth) {
     });
     const std::vector<ListOutput*>& outputs = *m_outputs;
     for (const Match& match : level.files) {
-        std::string_view name = nameOf(match.entry);
-        if (!isPrintableAscii(name)) { // most are: they go into the list as they stand
-            if (holdsLineBreak(name))
-                continue;
-            m_nameCp437.clear();
-            appendAsCp437(m_nameCp437, name);
-            name = m_nameCp437;
-        }
+        const std::string_view name = nameOf(match.entry);
+        if (holdsLineBreak(name)) // it cannot stand on one line of the list
+            continue;
         for (std::uint64_t rest = match.patterns; rest != 0; rest &= rest - 1)
             outputs[static_cast<std::size_t>(__builtin_ctzll(rest))]->append(m_path, name);
     }
@@ -343,7 +337,7 @@ void TreeWalker::walkFolder(std::size_t depth) {
         }
         opened(depth + 1, child);
         const std::size_t keep = m_path.size();
-        appendAsCp437(m_path, name);
+        m_path.append(name);
         m_path.push_back('/');
         walkFolder(depth + 1);
         m_path.resize(keep);

@@ -20,7 +20,7 @@ namespace mixgen::cmd {
 // folder is walked once (so link loops end), unreadable folders are skipped, only regular
 // files are listed (no pipes, devices or sockets), and a name holding a line break is left
 // out. However deep the tree, the walk keeps only a few dozen folders open at once. Paths
-// are written in code page 437, CR LF ended.
+// are written as the bytes of their names, CR LF ended.
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
@@ -37,10 +37,10 @@ public:
     bool walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
               const std::vector<ListOutput*>& outputs);
 
-    // The same below one folder, opened by openPath, whose listed paths start with pathCp437
+    // The same below one folder, opened by openPath, whose listed paths start with listedPath
     // (ending in "/"). Folders in visited are passed over; every folder entered is added to
     // visited and, when entered is given, appended to it in walk order.
-    bool walkBelow(const std::string& openPath, const std::string& pathCp437, FolderSet& visited,
+    bool walkBelow(const std::string& openPath, const std::string& listedPath, FolderSet& visited,
                    std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
 
@@ -67,7 +67,7 @@ public:
         FileSystemFacts facts;
         std::vector<std::string> subfolders;
     };
-    Listed listFolder(const std::string& openPath, const std::string& pathCp437,
+    Listed listFolder(const std::string& openPath, const std::string& listedPath,
                       const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs);
 
@@ -95,7 +95,7 @@ private:
     void walkFolder(std::size_t depth);
     // Reads the open folder at depth, writes its matching files and sorts its subfolders.
     void listFiles(std::size_t depth);
-    int openRoot(const std::string& openPath, const std::string& pathCp437,
+    int openRoot(const std::string& openPath, const std::string& listedPath,
                  const std::vector<const NamePattern*>& patterns,
                  const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
@@ -116,9 +116,8 @@ private:
     // By a name's last byte: the patterns (bit i: pattern i) that may match it.
     std::array<std::uint64_t, 256> m_patternsByLastByte{};
     std::vector<NamePattern> m_tablePatterns; // the patterns the table was made for
-    std::string m_path;          // the current folder's path in code page 437, ending in "/"
-    std::string m_nameCp437;     // scratch: one name in code page 437
-    std::vector<char> m_records; // what getdents64 hands back, reused for every folder
+    std::string m_path;                       // the current folder's path as listed, ending in "/"
+    std::vector<char> m_records;              // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
     std::size_t m_mostOpen; // folders kept open at once
     std::size_t m_openLevels = 0;

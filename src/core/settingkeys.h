@@ -23,4 +23,12 @@ inline constexpr char kExtPrefix[] = "Ext"; // "Ext0" ... "Ext12": "1" when sele
 inline constexpr char kIsLoader[] = "IsLoader"; // "True" while an instance collects
 inline constexpr char kFolders[] = "Folders";   // folders joined with ";"
 
+// The playlist style, beyond the design's own keys: a section of its own, all off by default.
+inline constexpr char kStyle[] = "Style";
+inline constexpr char kStyleMinutes[] = "Minutes";   // length target in minutes, "0" for none
+inline constexpr char kStyleBalance[] = "Balance";   // "1": a fair share for every folder
+inline constexpr char kStyleExtended[] = "Extended"; // "1": extended M3U entries
+inline constexpr char kStyleRelative[] = "Relative"; // "1": paths relative to the playlist
+inline constexpr char kStyleOffDefault[] = "0";
+
 } // namespace mixgen::keys

@@ -3,6 +3,7 @@
 #include "inifile.h"
 #include "parsedstore.h"
 #include "platform/lockedfile.h"
+#include "platform/nameencoding.h"
 
 #include <QDir>
 
@@ -33,12 +34,12 @@ QString SettingsStore::defaultFilePath() {
 QString SettingsStore::GetSetting(const QString& section, const QString& key,
                                   const QString& def) const {
     const std::optional<QByteArray> stored = parsedStoreFile(m_filePath, {})->value(section, key);
-    return stored ? QString::fromUtf8(*stored) : def;
+    return stored ? decodeFileName(*stored) : def;
 }
 
 void SettingsStore::SaveSetting(const QString& section, const QString& key,
                                 const QString& value) const {
-    const QByteArray bytes = value.toUtf8();
+    const QByteArray bytes = encodeFileName(value);
     editKey(m_filePath,
             [&](IniDocument& document) { return document.setValue(section, key, bytes); });
 }
@@ -48,11 +49,11 @@ void SettingsStore::UpdateSection(const QString& section, const QStringList& key
     editKey(m_filePath, [&](IniDocument& document) {
         QStringList values;
         for (const QString& key : keys)
-            values.append(QString::fromUtf8(document.value(section, key).value_or(QByteArray())));
+            values.append(decodeFileName(document.value(section, key).value_or(QByteArray())));
         change(values);
         bool changed = false;
         for (qsizetype i = 0; i < keys.size() && i < values.size(); ++i)
-            changed = document.setValue(section, keys[i], values[i].toUtf8()) || changed;
+            changed = document.setValue(section, keys[i], encodeFileName(values[i])) || changed;
         return changed;
     });
 }

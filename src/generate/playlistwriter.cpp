@@ -17,18 +17,9 @@
 
 namespace mixgen {
 
-namespace {
-
-// The reason, when known, stands on a line of its own after the message.
-void reportWriteFailure(const QString& outputPath, const QString& reason = QString()) {
-    MsgBox(QStringLiteral("An error occured while trying to write to file ") +
-               outputPath.toUpper() + QStringLiteral("\r\n") + reason,
-           MsgButtons::Ok, MsgIcon::Exclamation);
-}
-
 // The index of r within a list of count entries: the whole part of r times count, kept inside
 // the list whatever the generator hands out.
-qsizetype indexFor(double r, qsizetype count) {
+qsizetype pickIndex(double r, qsizetype count) {
     const double scaled = std::floor(r * double(count));
     if (!(scaled >= 0))
         return 0;
@@ -40,9 +31,18 @@ qsizetype indexFor(double r, qsizetype count) {
 // One pick: a fresh seed before every single pick (the generator mixes it into its state),
 // then the index of the next value within the songs left; returns the song's position in the
 // store.
-qsizetype drawPosition(const FoundSongs& found, RandomSource& random) {
+qsizetype drawStoredPosition(const FoundSongs& found, RandomSource& random) {
     random.reseed(random.timeOfDay() * 3.141592);
-    return found.storedPosition(indexFor(random.next(), found.size()));
+    return found.storedPosition(pickIndex(random.next(), found.size()));
+}
+
+namespace {
+
+// The reason, when known, stands on a line of its own after the message.
+void reportWriteFailure(const QString& outputPath, const QString& reason = QString()) {
+    MsgBox(QStringLiteral("An error occured while trying to write to file ") +
+               outputPath.toUpper() + QStringLiteral("\r\n") + reason,
+           MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 // The gathered lines are handed on in pieces of about this size.
@@ -101,7 +101,7 @@ int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSourc
         // No thread to be had: the names are fetched after the draws instead.
     }
     for (std::size_t i = 0; i < count; ++i) {
-        positions[i] = drawPosition(found, random);
+        positions[i] = drawStoredPosition(found, random);
         found.takeStored(positions[i]);
         // Made known in batches, and the gatherer woken more seldom still: a count that changed
         // with every draw would keep both threads handing its cache line to and fro, and each
@@ -130,7 +130,7 @@ int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevic
     PickedSongs done;
     QByteArray line; // one buffer for every line: no allocation per song
     for (int counter = 1; !found.isEmpty() && counter <= requested; ++counter) {
-        const qsizetype position = drawPosition(found, random);
+        const qsizetype position = drawStoredPosition(found, random);
         const QByteArrayView song = found.storedUtf8(position);
         line.clear();
         line.append(song);

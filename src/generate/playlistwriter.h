@@ -51,6 +51,13 @@ int pickAndWrite(QStringList& found, QStringList& picked, int requested, const Q
 int pickAndWrite(QStringList& found, QStringList& picked, int requested, QIODevice& sink,
                  const QString& outputPath, RandomSource& random);
 
+// The index of r within a list of count entries: the whole part of r times count, kept inside
+// the list whatever the generator hands out.
+qsizetype pickIndex(double r, qsizetype count);
+// One pick's draw: the re-seed from the time of day, then the position in the store of the
+// song at the next value's index among the songs left (the song is not taken).
+qsizetype drawStoredPosition(const FoundSongs& found, RandomSource& random);
+
 // The number of songs asked for in the number box: its leading numeric value, rounded to the
 // nearest integer with a half going to the even neighbour.
 int requestedSongCount(const QString& numberText);

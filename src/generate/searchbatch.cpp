@@ -1,5 +1,7 @@
 #include "generate/songsearch.h"
 
+#include "platform/nameencoding.h"
+
 namespace mixgen {
 
 namespace {
@@ -9,14 +11,14 @@ void addLine(QByteArray& batch, const QByteArray& line) {
     batch.append("\r\n");
 }
 
-// Three echo lines drawing a frame around a sixteen-character caption with the line-drawing
-// bytes of code page 437, as the console shows them.
+// Three echo lines drawing a frame around a sixteen-character caption with the box-drawing
+// characters a console shows, in UTF-8 like the rest of the file.
 void addFramedCaption(QByteArray& batch, const char (&caption)[17]) {
     const QByteArray indent("echo   ");
-    const QByteArray bar(16, char(196));
-    addLine(batch, indent + char(218) + bar + char(191));
-    addLine(batch, indent + char(179) + QByteArray(caption, 16) + char(179));
-    addLine(batch, indent + char(192) + bar + char(217));
+    const QByteArray bar = QByteArray("\u2500").repeated(16);
+    addLine(batch, indent + "\u250C" + bar + "\u2510");
+    addLine(batch, indent + "\u2502" + QByteArray(caption, 16) + "\u2502");
+    addLine(batch, indent + "\u2514" + bar + "\u2518");
 }
 
 } // namespace
@@ -30,7 +32,7 @@ QByteArray searchBatchBytes(const QStringList& paths, const QStringList& extensi
 
     bool first = true;
     for (const QString& path : paths) {
-        const QByteArray folder = path.toUtf8();
+        const QByteArray folder = encodeFileName(path);
         for (const QString& extension : extensions) {
             QByteArray line = "dir \"" + folder + "*." + extension.toUtf8() + "\" /s /b>";
             if (!first)

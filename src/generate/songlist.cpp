@@ -1,11 +1,10 @@
 #include "generate/songsearch.h"
 
-#include "platform/codepage.h"
 #include "platform/messages.h"
+#include "platform/utf8.h"
 
 #include <QFile>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -53,38 +52,44 @@ std::optional<ListLine> lineFrom(const char* data, qsizetype size, qsizetype sta
     return ListLine{nameLength, (lineEnd ? end + 1 : end) - start};
 }
 
-bool hasByteAbove127(const char* data, qsizetype length) {
-    return firstByteAbove127(data, length) < length;
+// Where the first byte that is not part of valid UTF-8 lies, or length when there is none.
+qsizetype firstInvalidByte(const char* data, qsizetype length) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < length) {
+        i += firstByteAbove127(data + i, length - i);
+        if (i == length)
+            break;
+        const std::size_t character =
+            utf8CharacterLength(bytes, std::size_t(length), std::size_t(i));
+        if (character == 0)
+            return i;
+        i += qsizetype(character);
+    }
+    return length;
 }
 
-// Each byte above 127 as the UTF-8 of its character from the table; 0 where the table has
-// none. Every character of the table lies in Latin-1, so two bytes each.
-struct Utf8Pair {
-    char lead = 0;
-    char trail = 0;
-};
-const std::array<Utf8Pair, 256>& translationTable() {
-    static const std::array<Utf8Pair, 256> table = [] {
-        std::array<Utf8Pair, 256> pairs{};
-        for (int byte = 128; byte < 256; ++byte) {
-            const QChar c = oemToAnsi(static_cast<unsigned char>(byte));
-            if (!c.isNull())
-                pairs[std::size_t(byte)] = {char(0xC0 | (c.unicode() >> 6)),
-                                            char(0x80 | (c.unicode() & 0x3F))};
-        }
-        return pairs;
-    }();
-    return table;
+// A list-file line as its reader would see it: valid UTF-8 as its characters, each invalid
+// byte as the Latin-1 letter it most likely was.
+QString shownLine(const QByteArray& line) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.constData());
+    QString shown;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        const qsizetype invalid = i + firstInvalidByte(line.constData() + i, line.size() - i);
+        shown += QString::fromUtf8(line.constData() + i, invalid - i);
+        if (invalid < line.size())
+            shown += QChar(char16_t(bytes[invalid]));
+        i = invalid + 1;
+    }
+    return shown;
 }
 
 } // namespace
 
-QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead) {
-    const QChar translated = oemToAnsi(character);
-    if (!translated.isNull())
-        return translated;
+QChar OemToAnsiChar(const QByteArray& lineAsRead) {
     MsgBox(QStringLiteral("Warning! Unsupported character(s) found in filename:\r\n\r\n") +
-               textFromCp437(lineAsRead).toUpper() +
+               shownLine(lineAsRead).toUpper() +
                QStringLiteral("\r\n\r\nThis file will not play properly.  Rename the file to a "
                               "\r\nname with proper characters only to solve this problem."),
            MsgButtons::Ok, MsgIcon::Information);
@@ -92,33 +97,25 @@ QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead) {
 }
 
 void SongListDecoder::decodeLine(const char* data, qsizetype length) {
-    // Most names are plain ASCII, which is UTF-8 as it stands.
-    if (!hasByteAbove127(data, length)) {
+    // Almost every name is valid UTF-8, and is kept as it stands.
+    if (firstInvalidByte(data, length) == length) {
         m_songs.append(QByteArrayView(data, length));
         return;
     }
-    translateLine(data, length);
+    replaceInvalidBytes(data, length);
     m_songs.append(m_line);
 }
 
-void SongListDecoder::translateLine(const char* data, qsizetype length) {
-    const std::array<Utf8Pair, 256>& table = translationTable();
-    m_line.resize(2 * length); // every byte gives at most two
-    char* out = m_line.data();
-    for (qsizetype i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte < 128) {
-            *out++ = char(byte);
-        } else if (table[byte].lead != 0) {
-            *out++ = table[byte].lead;
-            *out++ = table[byte].trail;
-        } else {
-            // Warned about once the list is read, in list order, one warning a character.
-            m_unsupported.push_back({byte, QByteArray(data, length)});
-            *out++ = '_';
-        }
+void SongListDecoder::replaceInvalidBytes(const char* data, qsizetype length) {
+    m_line = QByteArray(data, length);
+    qsizetype i = firstInvalidByte(data, length);
+    while (i < length) {
+        // Warned about once the list is read, in list order, one warning a character.
+        m_unsupported.push_back(QByteArray(data, length));
+        m_line[i] = '_';
+        ++i;
+        i += firstInvalidByte(data + i, length - i);
     }
-    m_line.truncate(out - m_line.constData());
 }
 
 qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool atEnd) {
@@ -145,42 +142,23 @@ void SongListDecoder::decodeReadLines(bool atEnd) {
         if (!line)
             return; // the rest of this line has not arrived yet
         const qsizetype next = start + line->lineLength;
-        if (firstHigh >= start + line->nameLength) {
+        if (firstHigh >= start + line->nameLength ||
+            firstInvalidByte(data + start, line->nameLength) == line->nameLength) {
             m_songs.keepUnread(line->nameLength, line->lineLength);
         } else {
-            // Translated, a name is longer by a byte for each letter of the table; most still
-            // fit in their line, over their line end.
-            const std::size_t warned = m_unsupported.size();
-            translateLine(data + start, line->nameLength);
-            if (m_line.size() > line->lineLength) {
-                m_unsupported.resize(warned); // the copy below meets them again
-                break;
-            }
+            // Each invalid byte becomes one "_", so the name keeps its place in its line.
+            replaceInvalidBytes(data + start, line->nameLength);
             m_songs.keepUnreadAs(m_line, line->lineLength);
-            firstHigh = next + firstByteAbove127(data + next, size - next);
         }
+        if (firstHigh < next)
+            firstHigh = next + firstByteAbove127(data + next, size - next);
         start = next;
-    }
-    if (start >= size)
-        return;
-    // A name longer than its line: the rest is decoded from a copy, so that the longer names
-    // can take the place of the bytes read. What is left of a line still being written goes
-    // back.
-    const qsizetype rest = size - start;
-    m_copy.resize(rest);
-    std::memcpy(m_copy.data(), data + start, std::size_t(rest));
-    m_songs.dropUnread();
-    const qsizetype used = decodeLines(m_copy.constData(), rest, atEnd);
-    if (used < rest) {
-        std::memcpy(m_songs.roomToRead(rest - used), m_copy.constData() + used,
-                    std::size_t(rest - used));
-        m_songs.addRead(rest - used);
     }
 }
 
 void SongListDecoder::warnAboutUnsupportedCharacters() {
-    for (const Unsupported& character : m_unsupported)
-        OemToAnsiChar(character.byte, character.lineAsRead);
+    for (const QByteArray& lineAsRead : m_unsupported)
+        OemToAnsiChar(lineAsRead);
     m_unsupported.clear();
 }
 

@@ -49,14 +49,15 @@ SplitPaths splitPathList(const QString& pathList);
 // The batch file, byte for byte: the framed " Now working... " box, one dir line per path
 // and extension (path-major; the first creates the list file with ">", the others append with
 // ">>"), cls, the framed "Done" box, three blank echoes and the note about "Close on exit".
-// Paths are written UTF-8; the box bytes are code page 437; every line ends in CR LF.
+// Everything is written in UTF-8, the box too; every line ends in CR LF.
 QByteArray searchBatchBytes(const QStringList& paths, const QStringList& extensions,
                             const QString& listFilePath);
 
-// The translation of one list-file byte above 127: its character from the 40-entry table, or
-// "_" after the warning about an unsupported character, which shows lineAsRead (decoded from
-// code page 437) in capital letters.
-QChar OemToAnsiChar(unsigned char character, const QByteArray& lineAsRead);
+// The list file holds each name's own bytes. A valid UTF-8 character passes through unchanged;
+// one that a UTF-8 playlist cannot hold (a byte that is no part of valid UTF-8, see
+// platform/utf8.h) becomes "_", returned after the warning about an unsupported character,
+// which shows lineAsRead in capital letters.
+QChar OemToAnsiChar(const QByteArray& lineAsRead);
 
 // The message for folders that cannot be searched because their names hold a line break.
 QString unsearchableFoldersText(const QStringList& folders);
@@ -67,8 +68,8 @@ QStringList partlyReadFolders(const QByteArray& interpreterErrors);
 // The one message that names them.
 QString partlyReadFoldersText(const QStringList& folders);
 
-// Decodes list-file lines into songs: CR LF, or a lone LF, ends a line; each byte above 127
-// goes through the table, and one that the table lacks becomes "_" with a warning (shown by
+// Decodes list-file lines into songs: CR LF, or a lone LF, ends a line; valid UTF-8 is kept as
+// it stands, and each invalid byte becomes "_" with a warning (shown by
 // warnAboutUnsupportedCharacters, once the list is read, as OemToAnsiChar shows it).
 class SongListDecoder {
 public:
@@ -78,26 +79,20 @@ public:
     // Returns how many bytes were used; the rest waits for more.
     qsizetype decodeLines(const char* data, qsizetype size, bool atEnd);
     // The same for the lines read straight into the songs' own block (FoundSongs::unread):
-    // plain names stay where they were read, translated names take the place of their line
-    // when they fit in it, and from the first that does not on, the rest is decoded from a
-    // copy. What is left waits there for more.
+    // every name stays where it was read, one with invalid bytes written over with its "_".
+    // What is left waits there for more.
     void decodeReadLines(bool atEnd);
     void warnAboutUnsupportedCharacters();
     void forgetUnsupported() { m_unsupported.clear(); }
 
 private:
-    struct Unsupported {
-        unsigned char byte;
-        QByteArray lineAsRead;
-    };
     void decodeLine(const char* data, qsizetype length);
-    // A line with bytes above 127 into m_line, its unsupported characters noted.
-    void translateLine(const char* data, qsizetype length);
+    // A line with invalid bytes into m_line, each as "_", and each noted for its warning.
+    void replaceInvalidBytes(const char* data, qsizetype length);
 
     FoundSongs& m_songs;
-    QByteArray m_line; // scratch: one translated line
-    QByteArray m_copy; // scratch: read lines that must be changed before they are kept
-    std::vector<Unsupported> m_unsupported;
+    QByteArray m_line;                     // scratch: one line with its invalid bytes replaced
+    std::vector<QByteArray> m_unsupported; // the line as read, once per invalid byte
 };
 
 // The songs of a list file's bytes, appended to songs, warnings shown.

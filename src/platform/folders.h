@@ -7,6 +7,9 @@ namespace mixgen {
 // Appends "/" unless the text already ends with one. The one place that rule lives.
 QString withTrailingSlash(const QString& path);
 
+// Whether path names a folder (links followed). Names keep every byte (platform/nameencoding.h).
+bool isFolderPath(const QString& path);
+
 // The folder that holds the running executable, symlinks resolved, ending in "/".
 QString programFolder();
 
@@ -33,6 +36,9 @@ QString privateTmpFolder(QString* why = nullptr);
 // A new folder of one run's own inside parent (which ends in "/"): made under a fresh name
 // with mode 0700, so no other instance shares it and nothing planted in a shared parent is
 // ever followed. Returns its path ending in "/", or an empty text with the reason in *why.
+// The name carries this process's mark ("mixgen-<pid>.<start>-XXXXXX"): the folder goes if
+// the program is ended by a signal, and the run folders this user's killed runs left in
+// parent are removed first.
 QString newRunFolder(const QString& parent, QString* why = nullptr);
 
 // Removes a folder made by newRunFolder with the files in it.

@@ -1,5 +1,8 @@
 #include "platform/folders.h"
 
+#include "platform/leftovers.h"
+#include "platform/nameencoding.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,6 +18,8 @@
 namespace mixgen {
 
 namespace {
+
+constexpr char kRunFolderPrefix[] = "mixgen-";
 
 // The runtime folder lent to Qt, if any.
 QString lentRuntimeFolder;
@@ -32,15 +37,10 @@ void setWhy(QString* why, const QString& reason) {
         *why = reason;
 }
 
-bool isFolder(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // A folder named by the user (TEMP): used as it is, but it must exist and take our files.
 QString checkedTemp(const QString& temp, QString* why) {
     const QString folder = QFileInfo(temp).isRelative() ? QFileInfo(temp).absoluteFilePath() : temp;
-    if (!isFolder(folder)) {
+    if (!isFolderPath(folder)) {
         setWhy(why, QStringLiteral("The folder named by TEMP (%1) does not exist.").arg(temp));
         return {};
     }
@@ -60,6 +60,11 @@ bool isOwnFolder(const QString& path) {
 }
 
 } // namespace
+
+bool isFolderPath(const QString& path) {
+    struct stat info {};
+    return ::stat(encodeFileName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 QString withTrailingSlash(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
@@ -138,31 +143,27 @@ QString privateTmpFolder(QString* why) {
 }
 
 QString newRunFolder(const QString& parent, QString* why) {
-    QByteArray name = QFile::encodeName(parent) + "mixgen-XXXXXX";
+    // Run folders of this user's runs that were killed go first; the mark in the name tells
+    // whose process is gone.
+    const QByteArray native = QFile::encodeName(parent);
+    sweepLeftovers(native, kRunFolderPrefix, LeftoverKind::Folder);
+    QByteArray name = native + kRunFolderPrefix + processMark() + "-XXXXXX";
+    const EndSignalsHeld held; // no signal between its making and its tracking
     if (!::mkdtemp(name.data())) {
         setWhy(why, QStringLiteral("No folder for the search can be made in %1: %2")
                         .arg(parent, systemError(errno)));
         return {};
     }
+    trackLeftover(LeftoverKind::Folder, name);
     return withTrailingSlash(QFile::decodeName(name));
 }
 
 void removeRunFolder(const QString& folder) {
-    const QByteArray name = QFile::encodeName(folder);
-    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    // Only plain entries are ever made there; each is unlinked without being followed.
-    if (DIR* entries = ::fdopendir(fd)) {
-        while (const dirent* entry = ::readdir(entries)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                ::unlinkat(fd, entry->d_name, 0);
-        }
-        ::closedir(entries);
-    } else {
-        ::close(fd);
-    }
-    ::rmdir(name.constData());
+    QByteArray name = QFile::encodeName(folder);
+    while (name.size() > 1 && name.endsWith('/'))
+        name.chop(1);
+    removeFolderWithFiles(name.constData());
+    forgetLeftover(name);
 }
 
 } // namespace mixgen

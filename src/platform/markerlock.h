@@ -22,8 +22,9 @@ public:
 
     // One attempt without waiting. The marker is created with mode 0600 when missing; a
     // symbolic link, a folder or any other non-file at its place is refused and never
-    // followed or written. A lock on a file that is no longer the one at path (deleted or
-    // made anew by another instance meanwhile) does not count and reads as Busy.
+    // followed or written; so is a file that belongs to another user. A lock on a file that is no
+    // longer the one at path (deleted or made anew by another instance meanwhile) does not count
+    // and reads as Busy.
     Attempt tryLock(const QString& path);
 
     // Deletes the marker while the lock is still held (so a waiter that opened the old file
@@ -40,6 +41,25 @@ private:
     int m_fd = -1;
     QString m_path;
     QString m_why;
+};
+
+// Keeps a file open without locking it, to tell later whether it was removed meanwhile: while
+// it is open the kernel keeps the file, so a new file made at the same path is never taken
+// for it.
+class RemovalWatch {
+public:
+    RemovalWatch() = default;
+    ~RemovalWatch();
+    RemovalWatch(const RemovalWatch&) = delete;
+    RemovalWatch& operator=(const RemovalWatch&) = delete;
+
+    // Opens the file at path, never through a link, and only when it is this user's own.
+    bool watch(const QString& path);
+    // Whether the watched file has been removed from its folder (true when nothing is watched).
+    bool removed() const;
+
+private:
+    int m_fd = -1;
 };
 
 } // namespace mixgen

@@ -41,6 +41,12 @@ MarkerLock::Attempt MarkerLock::tryLock(const QString& path) {
         m_why = QStringLiteral("it is not an ordinary file");
         return Attempt::Refused;
     }
+    // Another user's file could be held locked for ever, or let go at will, to steer us.
+    if (opened.st_uid != ::geteuid()) {
+        ::close(fd);
+        m_why = QStringLiteral("it belongs to another user (uid %1)").arg(opened.st_uid);
+        return Attempt::Refused;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
@@ -73,6 +79,30 @@ void MarkerLock::release() {
         return;
     ::close(m_fd); // closing lets the lock go
     m_fd = -1;
+}
+
+RemovalWatch::~RemovalWatch() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool RemovalWatch::watch(const QString& path) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = ::open(QFile::encodeName(path).constData(),
+                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (m_fd >= 0 &&
+        (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    return m_fd >= 0;
+}
+
+bool RemovalWatch::removed() const {
+    struct stat info {};
+    return m_fd < 0 || ::fstat(m_fd, &info) != 0 || info.st_nlink == 0;
 }
 
 } // namespace mixgen

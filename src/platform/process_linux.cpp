@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include "platform/folders.h"
+#include "platform/leftovers.h"
 
 #include <QFile>
 
@@ -9,13 +10,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace mixgen {
 
@@ -83,6 +82,24 @@ int reap(pid_t pid, int* status, int options) {
     }
 }
 
+// The same for a child that a signal's clean-up may have to end: its end is seen first
+// without reaping it, and it is reaped only once the clean-up has forgotten it, so that the
+// clean-up never signals a pid that was given to another process meanwhile.
+int reapTracked(pid_t pid, int* status, int options) {
+    for (;;) {
+        siginfo_t info{};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT | options) == 0) {
+            if (info.si_pid == 0)
+                return 0;
+            const EndSignalsHeld held;
+            forgetChild(pid);
+            return reap(pid, status, 0);
+        }
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
 // Sleeps up to one wait step, waking early when the child ends (when the kernel can tell) or
 // wakeFd becomes readable.
 void pauseStep(int pidfd, int wakeFd) {
@@ -96,12 +113,12 @@ void pauseStep(int pidfd, int wakeFd) {
 
 int waitForExit(pid_t pid, const std::function<void()>& whileWaiting, int wakeFd, int* status) {
     if (!whileWaiting)
-        return reap(pid, status, 0);
+        return reapTracked(pid, status, 0);
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    int state = reap(pid, status, WNOHANG);
+    int state = reapTracked(pid, status, WNOHANG);
     while (state == 0) {
         pauseStep(pidfd, wakeFd);
-        state = reap(pid, status, WNOHANG);
+        state = reapTracked(pid, status, WNOHANG);
         if (state == 0)
             whileWaiting();
     }
@@ -131,13 +148,14 @@ std::vector<QByteArray> executableCandidates(const QString& program) {
 // Runs in the forked grandchild: only async-signal-safe calls from here on.
 [[noreturn]] void execOrReport(const std::vector<const char*>& candidates, char* const* argv,
                                int reportFd) {
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Handlers first: a signal let through before them would run the program's clean-up here.
     struct sigaction byDefault {};
     byDefault.sa_handler = SIG_DFL;
     for (int signal : kResetSignals)
         ::sigaction(signal, &byDefault, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
     int error = 0;
     for (const char* candidate : candidates) {
@@ -154,6 +172,55 @@ std::vector<QByteArray> executableCandidates(const QString& program) {
     }
     (void)!::write(reportFd, &error, sizeof error);
     ::_exit(127);
+}
+
+// The pieces of a waited-for start, made before the fork.
+struct WaitedStart {
+    std::vector<const char*> candidates;
+    char* const* argv = nullptr;
+    bool discardOutput = false;
+    const char* errorFile = nullptr; // null: standard error stays
+    pid_t parent = 0;
+};
+
+// Runs in the forked child: only async-signal-safe calls from here on. The child ends with
+// the program that waits for it, so a killed run leaves no interpreter writing on.
+[[noreturn]] void execWaited(const WaitedStart& start, int reportFd) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != start.parent) // the parent ended before the line above
+        ::_exit(127);
+    int error = 0;
+    if (start.discardOutput) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0 || ::dup2(null, STDOUT_FILENO) < 0)
+            error = errno;
+    }
+    if (error == 0 && start.errorFile) {
+        const int errors =
+            ::open(start.errorFile, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (errors < 0 || ::dup2(errors, STDERR_FILENO) < 0)
+            error = errno;
+        // Where the file system cannot keep room, the file grows as it is written.
+        for (off_t room = kMostErrorRoom; error == 0 && room >= kLeastErrorRoom; room /= 4) {
+            if (::fallocate(errors, FALLOC_FL_KEEP_SIZE, 0, room) == 0 || errno != ENOSPC)
+                break;
+        }
+    }
+    if (error != 0) {
+        (void)!::write(reportFd, &error, sizeof error);
+        ::_exit(127);
+    }
+    execOrReport(start.candidates, start.argv, reportFd);
+}
+
+// Reads what the child reported before its exec: 0 when the program runs.
+int startError(int reportFd) {
+    int error = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(reportFd, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
 } // namespace
@@ -173,49 +240,44 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     if (argv.isEmpty() || argv.first().isEmpty())
         return notStarted(QStringLiteral("No program was named."));
     const NativeArgv native(commandForBatch(argv));
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (redirection.discardOutput)
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::vector<QByteArray> candidates = executableCandidates(commandForBatch(argv).first());
     const QByteArray errorFile = QFile::encodeName(redirection.errorFile);
-    int errorFd = -1;
-    if (!errorFile.isEmpty()) {
-        errorFd = ::open(errorFile.constData(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (errorFd < 0) {
-            const int error = errno;
-            posix_spawn_file_actions_destroy(&actions);
-            return notStarted(systemError(error));
-        }
-        // Where the file system cannot keep room, the file grows as it is written.
-        for (off_t room = kMostErrorRoom; room >= kLeastErrorRoom; room /= 4) {
-            if (::fallocate(errorFd, FALLOC_FL_KEEP_SIZE, 0, room) == 0 || errno != ENOSPC)
-                break;
-        }
-        posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
-    }
+    WaitedStart start;
+    for (const QByteArray& candidate : candidates)
+        start.candidates.push_back(candidate.constData());
+    start.argv = native.data();
+    start.discardOutput = redirection.discardOutput;
+    start.errorFile = errorFile.isEmpty() ? nullptr : errorFile.constData();
+    start.parent = ::getpid();
 
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t reset;
-    sigemptyset(&reset);
-    for (int signal : kResetSignals)
-        sigaddset(&reset, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &reset);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return notStarted(systemError(errno));
     pid_t pid = 0;
-    const int spawnError =
-        ::posix_spawnp(&pid, native.program(), &actions, &attributes, native.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (errorFd >= 0)
-        ::close(errorFd);
-    if (spawnError != 0)
+    {
+        // Tracked before any signal's clean-up can run, so that it ends the child first.
+        const EndSignalsHeld held;
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(report[0]);
+            execWaited(start, report[1]);
+        }
+        if (pid > 0)
+            trackChild(pid);
+    }
+    const int forkError = errno;
+    ::close(report[1]);
+    if (pid < 0) {
+        ::close(report[0]);
+        return notStarted(systemError(forkError));
+    }
+    const int spawnError = startError(report[0]);
+    ::close(report[0]);
+    if (spawnError != 0) {
+        int status = 0;
+        reapTracked(pid, &status, 0);
         return notStarted(systemError(spawnError));
+    }
 
     StartResult result;
     result.started = true;

@@ -1,5 +1,6 @@
 #include "windows/frmfile.h"
 
+#include "app/commandline.h"
 #include "app/programexit.h"
 #include "platform/appinfo.h"
 #include "platform/folders.h"
@@ -157,6 +158,8 @@ void frmFile::txtFilename_LostFocus() {
         return;
     const QString name = txtFilename->text();
     if (name.isEmpty())
+        return;
+    if (hasM3u8Ending(name))
         return;
     if (name.size() <= 4 || name.right(4).toUpper() != QStringLiteral(".M3U"))
         txtFilename->setText(name + QStringLiteral(".M3U"));

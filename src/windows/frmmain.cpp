@@ -331,7 +331,8 @@ void frmMain::txtNumber_Change() {
 
 void frmMain::cboOutput_LostFocus() {
     const QString name = cboOutput->currentText();
-    if (!name.isEmpty() && !name.endsWith(QStringLiteral(".m3u"), Qt::CaseInsensitive))
+    if (!name.isEmpty() && !name.endsWith(QStringLiteral(".m3u"), Qt::CaseInsensitive) &&
+        !hasM3u8Ending(name))
         cboOutput->setEditText(name + QStringLiteral(".M3U"));
 }
 

@@ -8,6 +8,7 @@
 #include "generate/extensions.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
+#include "windows/frmstyle.h"
 #include "windows/playersearch.h"
 #include "windows/songcountbox.h"
 
@@ -257,6 +258,11 @@ void frmOptions::initAfterGeneratingFrame() {
     for (QRadioButton* option : optAction)
         option->setEnabled(false);
     connect(chkAction, &QCheckBox::toggled, this, &frmOptions::chkAction_click);
+    cmdStyle = makeButton(Frame3, QStringLiteral("Playlist st&yle..."),
+                          QStringLiteral("Set the length, balance, entries and paths of the "
+                                         "playlists"),
+                          twipsRect(2760, 600, 1335, 300));
+    connect(cmdStyle, &QPushButton::clicked, this, &frmOptions::cmdStyle_Click);
 }
 
 void frmOptions::initExtensionsFrame() {
@@ -294,6 +300,7 @@ void frmOptions::initTabOrder() {
         optAction[0],   optAction[1], cmdSet,     txtNumber,  chkSilent, lstExt};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    setTabOrder(lstExt, cmdStyle);
 }
 
 void frmOptions::showModal(QWidget* owner) {
@@ -334,9 +341,10 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
                 Form_Activate();
             }
         } else if (window->isWindow() && !qobject_cast<QMessageBox*>(window) &&
-                   !qobject_cast<QFileDialog*>(window) && window->windowType() != Qt::Popup &&
-                   window->windowType() != Qt::ToolTip) {
-            // Message boxes and the system file dialog belong to what is done here.
+                   !qobject_cast<QFileDialog*>(window) && !qobject_cast<frmStyle*>(window) &&
+                   window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
+            // Message boxes, the system file dialog and the style window belong to what is
+            // done here.
             m_leftForAnotherWindow = true;
         }
     }
@@ -544,6 +552,16 @@ void frmOptions::cmdBrowse_Click() {
         cmdApply_Click();
         PickerOpen = true;
     });
+}
+
+} // namespace mixgen
+
+namespace mixgen {
+
+void frmOptions::cmdStyle_Click() {
+    if (!m_style)
+        m_style = std::make_unique<frmStyle>();
+    m_style->showModal(this);
 }
 
 } // namespace mixgen

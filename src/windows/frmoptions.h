@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QFrame;
@@ -19,6 +20,7 @@ class QRadioButton;
 namespace mixgen {
 
 class frmFile;
+class frmStyle;
 
 // The options window: how playlists are opened (the associated program or a player, and the
 // player's executable), what happens after a playlist is made, the splash, the file dialogs,
@@ -69,6 +71,8 @@ public:
 
     QCheckBox* chkAction = nullptr;
     std::array<QRadioButton*, 2> optAction{};
+    // Opens the "Playlist style" window (beyond the design's controls).
+    QPushButton* cmdStyle = nullptr;
 
     QCheckBox* chkInternalDlg = nullptr;
     QLabel* Label3 = nullptr;
@@ -96,6 +100,7 @@ public slots:
     void chkAction_click();
     void txtNumber_Change();
     void cmdBrowse_Click();
+    void cmdStyle_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -104,6 +109,7 @@ protected:
 
 private:
     std::function<frmFile&()> m_filePicker;
+    std::unique_ptr<frmStyle> m_style; // made on first use
 
     void initWindow();
     void initSplashFrame();

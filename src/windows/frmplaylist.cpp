@@ -3,11 +3,14 @@
 #include "app/commandline.h"
 #include "app/players.h"
 #include "app/programexit.h"
+#include "app/stylechoices.h"
 #include "core/settingkeys.h"
 #include "core/settingsstore.h"
+#include "generate/lengthtarget.h"
 #include "generate/playlistwriter.h"
 #include "generate/randomsource.h"
 #include "generate/songsearch.h"
+#include "generate/styledpick.h"
 #include "platform/display.h"
 #include "platform/messages.h"
 #include "windows/formstyle.h"
@@ -33,6 +36,7 @@ namespace mixgen {
 
 namespace {
 
+const QString kDoneCaption = QStringLiteral("Done. Playlist is shown below.");
 const QString kReadingCaption = QStringLiteral("Please wait... Reading files...");
 const QString kOpenCaption = QStringLiteral("&Open playlist");
 const QString kOpenTip =
@@ -122,7 +126,7 @@ void frmPlaylist::initWindow() {
 
 void frmPlaylist::initStatusLabels() {
     // All three in one place; one at a time is visible.
-    lblDone = makeStatusLabel(Frame1, QStringLiteral("Done. Playlist is shown below."));
+    lblDone = makeStatusLabel(Frame1, kDoneCaption);
     lblWait = makeStatusLabel(Frame1, QStringLiteral("Please wait... Writing playlist..."));
     lblRead = makeStatusLabel(Frame1, kReadingCaption);
 }
@@ -250,6 +254,7 @@ void frmPlaylist::prepareForRun() {
     cmdOpen->setText(kOpenCaption);
     cmdOpen->setToolTip(kOpenTip);
 
+    lblDone->setText(kDoneCaption);
     lblRead->setText(kReadingCaption);
     lblRead->show();
     lblWait->hide();
@@ -317,9 +322,12 @@ void frmPlaylist::runSteps() {
     repaint();
 
     ClockSeededRandom random;
+    const int requested = requestedSongCount(m_main.txtNumber->text());
+    // A playlist style asked for (stored, or by the request's switches) takes its own way.
+    const PlaylistStyle style = requestStyle(commandLine, storedStyle());
     const int written =
-        pickAndWrite(m_found, m_picked, requestedSongCount(m_main.txtNumber->text()), output,
-                     random, &m_writeFailed);
+        style.any() ? pickWithStyle(style, requested, output, random)
+                    : pickAndWrite(m_found, m_picked, requested, output, random, &m_writeFailed);
     if (m_writeFailed) {
         // Not the playlist: the file keeps its old content. As when the file cannot be made,
         // nothing stands in the list, so nothing is shown or handed off.
@@ -330,6 +338,17 @@ void frmPlaylist::runSteps() {
     if (m_main.isCommandLineRequest())
         setExitStatus(written > 0 && !m_writeFailed ? 0 : 1);
     finishRun();
+}
+
+int frmPlaylist::pickWithStyle(const PlaylistStyle& style, int requested, const QString& output,
+                               RandomSource& random) {
+    const StyledPickResult result =
+        pickAndWriteStyled(m_found, m_picked, requested, output, random, style, &m_writeFailed);
+    // With a length target the status line says the length the playlist came to.
+    if (style.minutes > 0)
+        lblDone->setText(
+            QStringLiteral("Done. Total length %1.").arg(lengthText(result.totalSeconds)));
+    return result.count;
 }
 
 void frmPlaylist::showFoundSoFar(qint64 count) {

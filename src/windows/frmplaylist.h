@@ -17,6 +17,8 @@ class QPushButton;
 namespace mixgen {
 
 class frmMain;
+class RandomSource;
+struct PlaylistStyle;
 
 // The playlist window: showing it runs a whole generation (the overwrite question, the song
 // search, the pick and the writing), then it shows the numbered playlist and hands it to the
@@ -90,6 +92,9 @@ private:
     void runSteps();
     void prepareForRun();
     void showFoundSoFar(qint64 count);
+    // The pick and the writing with a playlist style; returns the number of songs picked.
+    int pickWithStyle(const PlaylistStyle& style, int requested, const QString& output,
+                      RandomSource& random);
     void finishRun();
     // Ends the program now, or once the run in progress has cleaned up.
     void endCommandLineRun();

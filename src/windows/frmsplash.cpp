@@ -189,7 +189,11 @@ void frmSplash::handOver() {
     const QString folder = switchValue(m_main.commandLine(), QStringLiteral("/P:"));
     if (!work.isEmpty()) {
         m_loader = std::make_unique<FolderLoader>(work, [] { QCoreApplication::processEvents(); });
-        switch (m_loader->handOver(folder)) {
+        FolderLoader::HandOver outcome = m_loader->handOver(folder);
+        // Success only once a living collector has taken the folder (or this one took its place).
+        if (outcome == FolderLoader::HandOver::HandedOver)
+            outcome = m_loader->awaitCollection();
+        switch (outcome) {
         case FolderLoader::HandOver::Collect:
             FolderPosted = true;
             LoaderRole = true;

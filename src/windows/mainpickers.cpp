@@ -40,7 +40,7 @@ void preparePlaylistPicker(frmFile& picker, const QString& t, const QString& pat
     picker.cmdSet->setToolTip(QStringLiteral("Save playlist"));
     picker.cmdCancel->setToolTip(QStringLiteral("Cancel saving playlist"));
     picker.File1->setExecutablesOnly(false);
-    picker.File1->setPattern(QStringLiteral("*.M3U"));
+    picker.File1->setPattern(QStringLiteral("*.M3U;*.M3U8"));
 
     // A place that does not exist (a path list of several folders) leaves the lists as they
     // were; the next step runs all the same.
@@ -66,7 +66,7 @@ void preparePlaylistPicker(frmFile& picker, const QString& t, const QString& pat
 void chooseWithSystemDialog(QWidget* parent, QComboBox* cboOutput, const QString& pathText) {
     const QString t = cboOutput->currentText();
     QFileDialog dialog(parent, QStringLiteral("Choose output file"), QString(),
-                       QStringLiteral("Playlists (*.m3u)"));
+                       QStringLiteral("Playlists (*.m3u *.m3u8)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The playlist window asks before it writes over a playlist.

@@ -6,6 +6,7 @@
 #include "core/settingsstore.h"
 #include "platform/display.h"
 #include "platform/messages.h"
+#include "platform/nameencoding.h"
 #include "platform/process.h"
 #include "windows/frmmain.h"
 #include "windows/qtmessages.h"
@@ -29,9 +30,10 @@ void reportUnusableSettingsFile() {
 } // namespace
 
 int runProgram(int argc, char** argv) {
+    // Folder names keep every byte, UTF-8 or not, so a folder is found under the name it has.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(decodeFileName(argv[i]));
 
     // Answered before any window exists, so they work without a display too.
     // A file manager's action names an entry and a folder, never these options.
@@ -62,6 +64,8 @@ int runProgram(int argc, char** argv) {
         setMessageSeam(&screenMessages);
     ignoreFileSizeSignal();
     reportUnusableSettingsFile();
+    // Actions written by an earlier version start the program in their new form from now on.
+    updateOutdatedEntryActions();
 
     if (entryRun) {
         // The entry's request for the folder, run as this program's own command line.

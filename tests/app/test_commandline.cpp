@@ -58,6 +58,15 @@ TEST(CommandLine, RelativeOutputGoesIntoThePathValue) {
     EXPECT_EQ(s(parseCommandLine("/P:/a /O:sub/x").output), "/a/sub/x.M3U");
 }
 
+// Catches a UTF-8 playlist typed as "x.m3u8" made "x.m3u8.M3U", and other endings that merely
+// start like it kept.
+TEST(CommandLine, M3u8EndingIsKept) {
+    EXPECT_EQ(s(parseCommandLine("/P:/a /O:x.m3u8").output), "/a/x.m3u8");
+    EXPECT_EQ(s(parseCommandLine("/P:/a /O:/l/X.M3u8").output), "/l/X.M3u8");
+    EXPECT_EQ(s(parseCommandLine("/P:/a /O:x.m3u8.bak").output), "/a/x.m3u8.bak.M3U");
+    EXPECT_EQ(s(parseCommandLine("/P:/a /O:x.m3u9").output), "/a/x.m3u9.M3U");
+}
+
 // An empty or missing output value names MIXGEN.M3U in the searched folder, or in "/"
 // without a path.
 TEST(CommandLine, MissingOutputBecomesMixgen) {

@@ -4,6 +4,7 @@
 #include "app/contextmenu.h"
 #include "app/filemanageractions.h"
 #include "core/registry.h"
+#include "platform/nameencoding.h"
 
 #include "testenv.h"
 
@@ -13,8 +14,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace mixgen {
 namespace {
@@ -50,7 +54,55 @@ protected:
         return true;
     }
 
+    // A program that records each start, its arguments one a line, in a file of its own.
+    QString recorderProgram(const QString& name = "/rec dir/it's") const {
+        const QString recorder = dir.path() + name;
+        QDir().mkpath(records);
+        writeFile(recorder,
+                  "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + QFile::encodeName(records) + "/$$\"\n");
+        QFile::setPermissions(recorder, QFile::ReadOwner | QFile::ExeOwner);
+        return recorder;
+    }
+    // The starts recorded so far, once there are at least this many.
+    QStringList recordedStarts(qsizetype atLeast) const {
+        QStringList recorded;
+        for (int tries = 0; tries < 200 && recorded.size() < atLeast; ++tries) {
+            QThread::msleep(tries == 0 ? 0 : 20);
+            recorded.clear();
+            for (const QString& file : QDir(records).entryList(QDir::Files))
+                recorded.append(QString::fromUtf8(readFile(records + "/" + file)));
+        }
+        return recorded;
+    }
+    QString writeAction(const QByteArray& bytes) const {
+        const QString action = dir.path() + "/action";
+        writeFile(action, bytes);
+        QFile::setPermissions(action, QFile::ReadOwner | QFile::ExeOwner);
+        return action;
+    }
+    // The words of an Exec value as a launcher splits them: blanks part them, double quotes
+    // hold blanks, a backslash there takes the next character as it is, "%%" is "%".
+    static QStringList execWords(const QString& exec) {
+        QStringList words{QString()};
+        bool quoted = false;
+        for (qsizetype i = 0; i < exec.size(); ++i) {
+            if (quoted && exec[i] == u'\\' && i + 1 < exec.size())
+                words.last() += exec[++i];
+            else if (exec[i] == u'"')
+                quoted = !quoted;
+            else if (exec[i] == u' ' && !quoted)
+                words.append(QString());
+            else
+                words.last() += exec[i];
+        }
+        for (QString& word : words)
+            if (word != "%F")
+                word.replace("%%", "%");
+        return words;
+    }
+
     QTemporaryDir dir;
+    const QString records = dir.path() + "/records";
     const QString program = QStringLiteral("/opt/My Tools/mixgen");
 
 private:
@@ -104,7 +156,7 @@ TEST_F(ContextMenuTest, ApplyWritesAndRemovesEntriesWithTheirActions) {
     EXPECT_FALSE(QFileInfo::exists(fileManagerActionFiles(entryMenuText(1))[0]));
     EXPECT_TRUE(actionsExist(2));
     EXPECT_TRUE(readFile(fileManagerActionFiles(entryMenuText(0))[0])
-                    .contains("Exec=\"/opt/My Tools/mixgen\" --entry \"Random Playlist\" %f"));
+                    .contains("Exec=\"/opt/My Tools/mixgen\" --entry \"Random Playlist\" %F"));
 
     ASSERT_TRUE(ApplyEntries({false, false, false}, "100", true, program).isEmpty());
     for (int entry = 0; entry < kEntryCount; ++entry) {
@@ -134,18 +186,11 @@ TEST_F(ContextMenuTest, FailedActionLeavesNoHalfEntry) {
     EXPECT_TRUE(QFileInfo::exists(scripts + "/Play Random Playlist"));
 }
 
-// The file managers' script starts the program once per selected folder, each folder one
+// The file managers' script starts the program once with every selected folder, each one
 // argument as it is, relative names completed with the folder shown; nothing in a name runs.
 TEST_F(ContextMenuTest, ScriptPassesOddFolderNamesAsTheyAre) {
-    const QString recorder = dir.path() + "/rec dir/it's";
-    const QString records = dir.path() + "/records";
-    QDir().mkpath(records);
-    writeFile(recorder,
-              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + QFile::encodeName(records) + "/$$\"\n");
-    QFile::setPermissions(recorder, QFile::ReadOwner | QFile::ExeOwner);
-    const QString script = dir.path() + "/script";
-    writeFile(script, folderScript(recorder, entryMenuText(1)));
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
+    const QString recorder = recorderProgram();
+    const QString script = writeAction(folderScript(recorder, entryMenuText(1)));
 
     const QStringList names = {"-Blues", "Jazz $(touch pwned)", "Café 'Quotes\"", "a;b `x`"};
     for (const QString& name : names)
@@ -154,20 +199,95 @@ TEST_F(ContextMenuTest, ScriptPassesOddFolderNamesAsTheyAre) {
     run.setWorkingDirectory(dir.path());
     run.start(script, names);
     ASSERT_TRUE(run.waitForFinished(10000));
-    QStringList recorded;
-    for (int tries = 0; tries < 200 && recorded.size() < names.size(); ++tries) {
-        QThread::msleep(20);
-        recorded.clear();
-        for (const QString& file : QDir(records).entryList(QDir::Files))
-            recorded.append(QString::fromUtf8(readFile(records + "/" + file)));
-    }
-    recorded.sort();
-    QStringList expected;
+    QString expected = "--entry\nPlay Random Playlist\n";
     for (const QString& name : names)
-        expected.append("--entry\nPlay Random Playlist\n" + dir.path() + "/" + name + "\n");
-    expected.sort();
-    EXPECT_EQ(recorded, expected);
+        expected += dir.path() + "/" + name + "\n";
+    EXPECT_EQ(recordedStarts(1), QStringList{expected});
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/pwned"));
+}
+
+// Catches a click on the empty space of a folder that does nothing (the file manager passes no
+// names there), a remote folder taken for the local one the script happens to run in, and a
+// script that fails with an error once the program is removed.
+TEST_F(ContextMenuTest, ScriptOnTheEmptySpaceAndAfterTheProgramIsGone) {
+    const QString recorder = recorderProgram();
+    const QString script = writeAction(folderScript(recorder, entryMenuText(0)));
+    const QString shown = dir.path() + "/Shown Folder";
+    QDir().mkpath(shown);
+    const auto runIn = [&](const QString& uri) {
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NAUTILUS_SCRIPT_CURRENT_URI", uri);
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(shown);
+        run.start(script, {});
+        EXPECT_TRUE(run.waitForFinished(10000));
+        return std::pair(run.exitCode(), run.readAllStandardError());
+    };
+    EXPECT_EQ(runIn(QUrl::fromLocalFile(shown).toString()).first, 0);
+    EXPECT_EQ(recordedStarts(1), QStringList{"--entry\nRandom Playlist\n" + shown + "\n"});
+
+    QDir(records).removeRecursively();
+    QDir().mkpath(records);
+    runIn("sftp://host/music");
+    const QStringList remote = recordedStarts(1);
+    ASSERT_EQ(remote.size(), 1);
+    EXPECT_FALSE(remote[0].endsWith("\n" + shown + "\n")) << remote[0].toStdString();
+
+    QFile::remove(recorder);
+    const auto [status, errors] = runIn(QUrl::fromLocalFile(shown).toString());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors, QByteArray());
+}
+
+// Catches a service menu that Dolphin would run once per folder, a name broken on its way
+// through the Exec line's quoting, and a TryExec that does not name the program, so that the
+// action would stay after the program is removed or vanish while it is there.
+TEST_F(ContextMenuTest, ServiceMenuRunsAsDolphinRunsIt) {
+    const QString recorder = recorderProgram("/$HOME tools %u");
+    const QString menu = QString::fromUtf8(dolphinServiceMenu(recorder, entryMenuText(2)));
+    const auto value = [&](const QString& key) {
+        for (const QString& line : menu.split(u'\n'))
+            if (line.startsWith(key + "="))
+                return line.mid(key.size() + 1).replace("\\\\", "\\"); // the file's escape
+        return QString();
+    };
+    EXPECT_EQ(value("TryExec"), recorder);
+
+    const QStringList folders = {dir.path() + "/Rock & Roll", dir.path() + "/\"quoted\" $PATH",
+                                 dir.path() + "/back\\slash 100%"};
+    QStringList arguments;
+    for (const QString& word : execWords(value("Exec")))
+        arguments += word == "%F" ? folders : QStringList{word};
+    ASSERT_EQ(arguments.size(), 3 + folders.size()) << value("Exec").toStdString();
+    QProcess run;
+    run.start(arguments.takeFirst(), arguments);
+    ASSERT_TRUE(run.waitForFinished(10000));
+    EXPECT_EQ(recordedStarts(1),
+              QStringList{"--entry\nEnqueue Random Playlist\n" + folders.join(u'\n') + "\n"});
+}
+
+// Catches actions written by an earlier version (one start per folder, no TryExec) that stay
+// in their old form, an update that names this copy of the program instead of the one the
+// entry names, and an update that touches a user's own file or makes actions that were gone.
+TEST_F(ContextMenuTest, OldActionsAreRewrittenForTheProgramTheEntryNames) {
+    const QString elsewhere = "/usr/lib/mixgen/mixgen";
+    setCommand(0, elsewhere + " /P:%1 /O:/t/MIXGEN.M3U /N:40 /Y /LOADER");
+    setCommand(1, elsewhere + " /P:%1 /O:/t/MIXGEN.M3U /N:40 /A /Y /LOADER");
+    const QStringList files = fileManagerActionFiles(entryMenuText(0));
+    const QByteArray old = "[Desktop Entry]\n# Made by MP3 Tunepicker for its folder context-menu "
+                           "entry.\nExec=/usr/lib/mixgen/mixgen --entry \"Random Playlist\" %f\n";
+    writeFile(files[0], old);
+    const QByteArray mine = "#!/bin/sh\necho my own\n";
+    writeFile(files[1], mine);
+    ASSERT_EQ(outdatedFileManagerActions(elsewhere, entryMenuText(0)), QStringList{files[0]});
+
+    updateOutdatedEntryActions();
+    EXPECT_EQ(readFile(files[0]), dolphinServiceMenu(elsewhere, entryMenuText(0)));
+    EXPECT_EQ(readFile(files[1]), mine);
+    for (const QString& file : fileManagerActionFiles(entryMenuText(1)))
+        EXPECT_FALSE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_TRUE(outdatedFileManagerActions(elsewhere, entryMenuText(0)).isEmpty());
 }
 
 // "--entry": the entry's request with the folder for "%1" (once; a "%1" in the name stays),
@@ -197,6 +317,33 @@ TEST_F(ContextMenuTest, EntryRunBuildsTheRequestOrRefuses) {
     }
     setCommand(0, "nothing here %1");
     EXPECT_TRUE(refusal({"--entry", "Random Playlist", folder}).contains("holds no request"));
+}
+
+// Catches folders picked together that are run one at a time or cut to the first, a folder
+// the command line cannot carry let through beside others, and a folder whose name is not
+// valid UTF-8 reported as "not a folder".
+TEST_F(ContextMenuTest, EntryRunTakesEveryFolderWithEveryByte) {
+    setCommand(0, program + " /P:%1 /O:/t/MIXGEN.M3U /N:40 /Y /LOADER");
+    const QString rock = dir.path() + "/Rock";
+    const QString blues = dir.path() + "/Blues Live";
+    QDir().mkpath(rock);
+    QDir().mkpath(blues);
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/Caf\xe9";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0700), 0);
+    const QString cafe = decodeFileName(latin1);
+
+    const EntryRun run = resolveEntryRun({"--entry", "Random Playlist", rock, blues, cafe});
+    EXPECT_EQ(run.error, QString());
+    EXPECT_EQ(run.commandLine,
+              "/P:" + rock + ";" + blues + ";" + cafe + " /O:/t/MIXGEN.M3U /N:40 /Y /LOADER");
+    EXPECT_TRUE(encodeFileName(run.commandLine).contains(latin1));
+
+    QDir().mkpath(dir.path() + "/Rock; Pop");
+    EXPECT_TRUE(resolveEntryRun({"--entry", "Random Playlist", rock, dir.path() + "/Rock; Pop"})
+                    .error.contains("cannot be searched from the context menu"));
+    EXPECT_TRUE(resolveEntryRun({"--entry", "Random Playlist", rock, dir.path() + "/gone"})
+                    .error.contains("is not a folder"));
+    EXPECT_TRUE(resolveEntryRun({"--entry", "Random Playlist"}).error.startsWith("Usage:"));
 }
 
 } // namespace

@@ -17,7 +17,8 @@ TEST(HelpText, SwitchLinesLineUpInColumn28) {
     EXPECT_FALSE(text.endsWith(QStringLiteral("\r\n")));
     EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[^\r]\n"))));
     const QStringList lines = text.split(QStringLiteral("\r\n"));
-    ASSERT_EQ(lines.size(), 13);
+    // The design's thirteen lines, then an empty line and the playlist style's four switches.
+    ASSERT_EQ(lines.size(), 18);
     EXPECT_EQ(lines[0], QStringLiteral("Command line parameters:"));
     EXPECT_TRUE(lines[1].isEmpty());
     EXPECT_TRUE(lines[11].isEmpty());
@@ -46,6 +47,19 @@ TEST(HelpText, SwitchLinesLineUpInColumn28) {
                             QStringLiteral("Loader (multiple folders handler)"));
     EXPECT_EQ(lines[3], QStringLiteral("/O:{path}[filename]") + QString(8, u' ') +
                             QStringLiteral("Output file (.M3U)"));
+    EXPECT_TRUE(lines[13].isEmpty());
+    const QStringList style = {"/T:[minutes]", "/B", "/X", "/R"};
+    for (qsizetype i = 0; i < style.size(); ++i) {
+        EXPECT_TRUE(lines[14 + i].startsWith(style[i] + u' ')) << lines[14 + i].toStdString();
+        EXPECT_NE(lines[14 + i].at(27), u' ') << lines[14 + i].toStdString();
+        EXPECT_EQ(lines[14 + i].mid(style[i].size(), 27 - style[i].size()).trimmed(), QString());
+    }
+}
+
+// Catches a --help that leaves out a playlist style switch.
+TEST(HelpText, UsageListsThePlaylistStyleSwitches) {
+    for (const char* line : {"  /T:minutes ", "  /B ", "  /X ", "  /R "})
+        EXPECT_TRUE(usageText().contains(QLatin1String(line))) << line;
 }
 
 // "--help" and "--version" count only as arguments of their own; the first one wins.

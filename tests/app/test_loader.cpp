@@ -13,6 +13,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace mixgen;
 using namespace std::chrono_literals;
 
@@ -133,6 +137,66 @@ TEST_F(LoaderTest, UnusableSettingsFileIsSaid) {
     EXPECT_TRUE(loader->problem().contains(settings)) << loader->problem().toStdString();
     EXPECT_FALSE(loader->collecting());
     ASSERT_TRUE(QDir().rmdir(settings));
+}
+
+} // namespace
+
+namespace {
+
+// Catches an instance that trusts a marker or collector file of another user: one who holds
+// a lock on a planted collector file made every instance end with success and no playlist.
+TEST_F(LoaderTest, FilesOfAnotherUserAreRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    for (const char* planted : {kCollectorLockName, kLoaderMarkerName}) {
+        const QByteArray name = QFile::encodeName(work + planted);
+        QFile::remove(work + planted);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL, 0666);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::fchown(fd, 4242, 4242), 0);
+        ASSERT_EQ(::fchmod(fd, 0666), 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+        auto loader = instance({5000ms, 100ms, 5ms});
+        EXPECT_EQ(loader->handOver("/a"), FolderLoader::HandOver::NoLock) << planted;
+        EXPECT_TRUE(loader->problem().contains("another user")) << loader->problem().toStdString();
+        EXPECT_FALSE(loaderKey(keys::kFolders).contains("/a"));
+        ::close(fd);
+        ASSERT_EQ(::unlink(name.constData()), 0);
+    }
+}
+
+// Catches an instance that ends with success while its folder waits in the settings for a
+// collector that died: it takes the collector's place and its list instead. One whose
+// collector finished ends with success.
+TEST_F(LoaderTest, HandedOverInstanceWaitsUntilItsFolderIsTaken) {
+    auto dead = instance();
+    ASSERT_EQ(dead->handOver("/a"), FolderLoader::HandOver::Collect);
+    auto waiter = instance({5000ms, 100ms, 5ms, 5ms});
+    ASSERT_EQ(waiter->handOver("/b"), FolderLoader::HandOver::HandedOver);
+    dead.reset();
+    ASSERT_EQ(waiter->awaitCollection(), FolderLoader::HandOver::Collect);
+    EXPECT_EQ(waiter->folders(), "/a;/b");
+    EXPECT_EQ(instance()->handOver("/c"), FolderLoader::HandOver::HandedOver);
+    EXPECT_EQ(waiter->collect("/a;/b"), FolderLoader::Check::Changed);
+    EXPECT_EQ(waiter->collect("/a;/b;/c"), FolderLoader::Check::Done);
+
+    // A living collector is waited for: it collects while the instance waits.
+    auto collector = instance();
+    ASSERT_EQ(collector->handOver("/x"), FolderLoader::HandOver::Collect);
+    int checks = 0;
+    FolderLoader::Check last = FolderLoader::Check::Changed;
+    FolderLoader patient(work,
+                         [&] {
+                             if (last != FolderLoader::Check::Done && ++checks % 3 == 0)
+                                 last = collector->collect(collector->folders());
+                         },
+                         {5000ms, 100ms, 1ms, 1ms, 5000ms});
+    ASSERT_EQ(patient.handOver("/y"), FolderLoader::HandOver::HandedOver);
+    EXPECT_EQ(patient.awaitCollection(), FolderLoader::HandOver::HandedOver);
+    EXPECT_EQ(last, FolderLoader::Check::Done);
+    EXPECT_EQ(loaderKey(keys::kFolders), "<missing>");
+    EXPECT_FALSE(patient.collecting());
 }
 
 } // namespace

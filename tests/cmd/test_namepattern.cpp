@@ -13,10 +13,15 @@
 using namespace mixgen::cmd;
 
 namespace {
-std::string cp437(std::string_view utf8) {
-    std::string out;
-    appendAsCp437(out, utf8);
-    return out;
+// The characters of a name as nextCharacter reads them.
+std::vector<char32_t> characters(std::string_view name) {
+    std::vector<char32_t> found;
+    for (std::size_t pos = 0; pos < name.size();)
+        found.push_back(nextCharacter(name, pos));
+    return found;
+}
+constexpr char32_t invalid(unsigned char byte) {
+    return kInvalidByteBase + byte;
 }
 } // namespace
 
@@ -77,22 +82,17 @@ TEST(NamePattern, GeneralWildcards) {
     EXPECT_TRUE(NamePattern("*.mp3").matches("what?*.mp3"));
 }
 
-// Catches names written in UTF-8 instead of code page 437, and characters the code page
-// lacks written as anything but 254.
-TEST(NameCodec, WritesNamesInCodePage437) {
-    EXPECT_EQ(cp437("plain name.mp3"), "plain name.mp3");
-    EXPECT_EQ(cp437("Café Ünïcödé"), "Caf\x82 \x9An\x8B"
-                                     "c\x94"
-                                     "d\x82");
-    EXPECT_EQ(cp437("π φ ß"), "\xE3 \xED \xE1");
-    EXPECT_EQ(cp437("中文€"), "\xFE\xFE\xFE");
-    EXPECT_EQ(cp437("\xF0\x9F\x8E\xB5"), "\xFE"); // one character, one byte
-    // Each byte of a broken sequence stands for itself.
-    EXPECT_EQ(cp437("bad\xE9\xFF.mp3"), "bad\xFE\xFE.mp3");
-    EXPECT_EQ(cp437("\xC3"), "\xFE");                 // cut short
-    EXPECT_EQ(cp437("\xC0\xAF"), "\xFE\xFE");         // overlong "/"
-    EXPECT_EQ(cp437("\xED\xA0\x80"), "\xFE\xFE\xFE"); // a surrogate
-    EXPECT_EQ(cp437("\xE2\x94"), "\xFE\xFE");
+// Catches a broken sequence read as a character, or as one invalid character instead of one
+// for each of its bytes (the program warns once for each).
+TEST(NameCodec, ReadsEachInvalidByteAsOneCharacter) {
+    EXPECT_EQ(characters("é中\xF0\x9F\x8E\xB5"), (std::vector<char32_t>{U'é', U'中', U'🎵'}));
+    EXPECT_EQ(characters("\xE9t\xE9"), (std::vector<char32_t>{invalid(0xE9), U't', invalid(0xE9)}));
+    EXPECT_EQ(characters("\xC3"), (std::vector<char32_t>{invalid(0xC3)})); // cut short
+    EXPECT_EQ(characters("\xC0\xAF"), (std::vector<char32_t>{invalid(0xC0), invalid(0xAF)}));
+    EXPECT_EQ(characters("\xED\xA0\x80"), // a surrogate
+              (std::vector<char32_t>{invalid(0xED), invalid(0xA0), invalid(0x80)}));
+    EXPECT_EQ(characters("\xF8\x88\x80\x80\x80").size(), 5u); // a 5-byte lead
+    EXPECT_EQ(characters("\xF4\x90\x80\x80").size(), 4u);     // past U+10FFFF
 }
 
 // Catches an order that is by bytes (capitals first), not total, or not case-insensitive for
@@ -132,13 +132,6 @@ TEST(NameCodec, OrdersLongPlainNamesAsTheirSmallLetters) {
         const bool expected = small(a) != small(b) ? small(a) < small(b) : a < b;
         ASSERT_EQ(lessCaseInsensitive(a, b), expected) << a << " | " << b;
     }
-}
-
-// Catches code page 437 text printed as raw bytes or decoded as Latin-1.
-TEST(NameCodec, DecodesEchoText) {
-    std::string out;
-    appendCp437AsUtf8(out, "\xDA\xC4\xBF \x82t\x82 \xE3");
-    EXPECT_EQ(out, "┌─┐ été π");
 }
 
 // Catches the walk's quick last-byte test ruling out a name the whole test would match:

@@ -33,14 +33,14 @@ QList<QByteArray> dirLines(const QByteArray& batch) {
 
 // Catches any byte of the frame, the notes, the order or the CR LF ends gone astray.
 TEST(SearchBatch, WholeFileByteForByte) {
-    const QByteArray top = "echo   \xda" + QByteArray(16, '\xc4') + "\xbf\r\n";
-    const QByteArray bottom = "echo   \xc0" + QByteArray(16, '\xc4') + "\xd9\r\n";
+    const QByteArray top = "echo   ┌────────────────┐\r\n";
+    const QByteArray bottom = "echo   └────────────────┘\r\n";
     const QByteArray expected =
-        "@echo off\r\n" + top + "echo   \xb3 Now working... \xb3\r\n" + bottom +
+        "@echo off\r\n" + top + "echo   │ Now working... │\r\n" + bottom +
         "dir \"/music/*.MP?\" /s /b>/tmp/x/mixgen.lst\r\n"
         "dir \"/songs/*.MP?\" /s /b>>/tmp/x/mixgen.lst\r\n"
         "cls\r\n" +
-        top + "echo   \xb3      Done      \xb3\r\n" + bottom +
+        top + "echo   │      Done      │\r\n" + bottom +
         "echo.\r\necho.\r\necho.\r\n"
         "echo Note: You can check the option \"Close on exit\" at the properties\r\n"
         "echo       of this window if you want this window to disappear in the future.\r\n"

@@ -43,29 +43,40 @@ TEST(SongList, OneSongPerLine) {
     EXPECT_EQ(kept, (QStringList{"/earlier.mp3", "/m/x.mp3"}));
 }
 
-// Catches bytes above 127 taken as Latin-1 or UTF-8 instead of through the table, and the
-// two characters the table maps to others.
-TEST(SongList, BytesAbove127GoThroughTheTable) {
+// Catches a name in any script changed on its way to the found songs, or warned about: the
+// list holds the names' own UTF-8 bytes.
+TEST(SongList, ValidNamesArriveExactly) {
     ScriptedMessages messages;
-    EXPECT_EQ(decoded("/m/caf\x82.mp3\r\n"), QStringList{QStringLiteral("/m/caf\u00e9.mp3")});
-    EXPECT_EQ(decoded("/m/\x80\x9a\xe1.mp3\r\n"),
-              QStringList{QStringLiteral("/m/\u00c7\u00dc\u00df.mp3")});
-    EXPECT_EQ(decoded("/m/\xe3\xed\r\n"), QStringList{QStringLiteral("/m/\u00b6\u00f8")});
+    const QStringList names = {
+        QStringLiteral("/music/Кино/Группа крови.mp3"),
+        QStringLiteral("/music/日本/夜に駆ける.mp3"),
+        QStringLiteral("/music/Ελληνικά.mp3"),
+        QStringLiteral("/music/Björk – Jóga.mp3"),
+        QStringLiteral("/music/فيروز/שלום.mp3"),
+        QStringLiteral("/music/e\u0301te\u0301 🎵🎸.mp3"), // combining marks, 4-byte emoji
+        QStringLiteral("/music/") + QString(63, QChar(0x4E2D)) + QStringLiteral(".mp3"), // 193
+    };
+    QByteArray list;
+    for (const QString& name : names)
+        list += name.toUtf8() + "\r\n";
+    list += "/m/" + QByteArray(85, 'x') + QString(85, QChar(0x0416)).toUtf8() + "\r\n"; // 255
+    EXPECT_EQ(decoded(list).mid(0, names.size()), names);
+    EXPECT_EQ(decoded(list).last().toUtf8().size(), 3 + 85 + 170);
     EXPECT_TRUE(messages.shown().isEmpty());
 }
 
-// Catches a changed warning text, the wrong icon, a translated or lower-case name in it, and
-// an unsupported character that is kept or dropped instead of becoming "_".
+// Catches a changed warning text, the wrong icon, a lower-case name in it, and a byte that is
+// not UTF-8 (a Latin-1 name) kept or dropped instead of becoming "_".
 TEST(SongList, UnsupportedCharacterWarnsAndBecomesUnderscore) {
     ScriptedMessages messages;
     messages.expect(kWarningStart);
-    EXPECT_EQ(decoded("/music/\xa6.mp3\r\n/music/ok.mp3\r\n"),
-              (QStringList{"/music/_.mp3", "/music/ok.mp3"}));
+    EXPECT_EQ(decoded("/music/caf\xe9.mp3\r\n/music/ok.mp3\r\n"),
+              (QStringList{"/music/caf_.mp3", "/music/ok.mp3"}));
     ASSERT_EQ(messages.shown().size(), 1);
     const auto& box = messages.shown().first();
     EXPECT_EQ(box.text,
               QStringLiteral("Warning! Unsupported character(s) found in filename:\r\n\r\n"
-                             "/MUSIC/\u00aa.MP3\r\n\r\n"
+                             "/MUSIC/CAF\u00c9.MP3\r\n\r\n"
                              "This file will not play properly.  Rename the file to a \r\n"
                              "name with proper characters only to solve this problem."));
     EXPECT_EQ(box.icon, MsgIcon::Information);
@@ -73,17 +84,19 @@ TEST(SongList, UnsupportedCharacterWarnsAndBecomesUnderscore) {
     EXPECT_EQ(box.caption, QLatin1String(kAppTitle));
 }
 
-// Catches one warning per name instead of one per character, and the name shown translated
-// (the warning shows the line as read, box bytes and all).
+// Catches one warning per name instead of one per invalid byte, broken sequences (a lone
+// continuation byte, an overlong "/", a 5-byte lead, a surrogate) taken for characters, and
+// valid characters beside them changed.
 TEST(SongList, OneWarningPerUnsupportedCharacter) {
     ScriptedMessages messages;
     messages.allow(kWarningStart);
-    EXPECT_EQ(decoded("/m/\xfe"
-                      "a\x82\xb3\xfe.mp3\r\n"),
-              QStringList{QStringLiteral("/m/_a\u00e9__.mp3")});
-    ASSERT_EQ(messages.shown().size(), 3);
+    EXPECT_EQ(decoded("/m/\x80"
+                      "a\xc0\xaf\xf8\xed\xa0\x80\xc3\xa9.mp3\r\n"),
+              QStringList{QStringLiteral("/m/_a______\u00e9.mp3")});
+    ASSERT_EQ(messages.shown().size(), 7);
     for (const auto& box : messages.shown())
-        EXPECT_TRUE(box.text.contains(QStringLiteral("/M/\u25a0A\u00c9\u2502\u25a0.MP3\r\n")))
+        EXPECT_TRUE(box.text.contains(
+            QStringLiteral("/M/\u0080A\u00c0\u00af\u00d8\u00cd\u00a0\u0080\u00c9.MP3\r\n")))
             << box.text.toStdString();
 }
 
@@ -99,7 +112,9 @@ TEST(SongListReader, DecodesTheListAsItGrows) {
     EXPECT_EQ(reader.poll(), 0);
     append(list, "/m/a.mp3\r\n/m/b");
     EXPECT_EQ(reader.poll(), 1);
-    append(list, "\x82.mp3\r\n/m/\xa6.mp3\r\n");
+    append(list, "\xc3"); // a character cut at a read boundary
+    EXPECT_EQ(reader.poll(), 1);
+    append(list, "\xa9.mp3\r\n/m/\xa6.mp3\r\n");
     ScriptedMessages messages;
     EXPECT_EQ(reader.poll(), 3);
     EXPECT_EQ(reader.poll(), 3);
@@ -124,7 +139,7 @@ TEST(SongListReader, KeepingItsOwnCopyPartWayChangesNothing) {
     append(list, "/m/a.mp3\r\n/m/b");
     EXPECT_EQ(reader.poll(), 1);
     songs.keepOwnCopy();
-    append(list, "\x82.mp3\r\n/m/c.mp3");
+    append(list, "\xc3\xa9.mp3\r\n/m/c.mp3");
     EXPECT_EQ(reader.poll(), 2);
     EXPECT_EQ(reader.finish(), SongListReader::End::Read);
     songs.keepOwnCopy();
@@ -145,9 +160,9 @@ TEST(SongList, AMillionSongs) {
 }
 
 // Catches a name read in place that differs from the same line decoded from a copy: lines cut
-// at any read boundary (a CR apart from its LF too), empty lines, lone LF ends, names to
-// translate among plain ones, pieces larger than one read, a last line without its end, and
-// warnings out of list order.
+// at any read boundary (a CR apart from its LF too, a character apart from its last byte),
+// empty lines, lone LF ends, names with invalid bytes among valid ones, pieces larger than one
+// read, a last line without its end, and warnings out of list order.
 TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
     std::mt19937 engine(11);
     QByteArray bytes;
@@ -155,12 +170,12 @@ TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
         bytes.append("/music/Artist ").append(QByteArray::number(i % 97)).append("/song ");
         bytes.append(QByteArray::number(i));
         const int kind = int(engine() % 1000);
-        if (kind < 3)
-            bytes.append("\x82"); // translated, still fits in its line
-        else if (kind < 4)
-            bytes.append("\xa6"); // unsupported: "_" and a warning
-        else if (kind < 6)
-            bytes.append("\xa6\x82\x81\x82"); // longer than its line
+        if (kind < 300)
+            bytes.append("\xd0\x9a\xe2\x80\x93\xf0\x9f\x8e\xb5"); // kept as it stands
+        else if (kind < 301)
+            bytes.append("\xe9"); // Latin-1: "_" and a warning
+        else if (kind < 303)
+            bytes.append("\xc3\xa9\xa9\xf0\x9f"); // valid, then broken
         bytes.append(kind % 7 == 0 ? "\n" : (kind % 11 == 0 ? "\r\n\r\n" : "\r\n"));
     }
     bytes.append("/music/last.mp3");

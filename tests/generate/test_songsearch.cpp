@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
@@ -223,13 +225,16 @@ TEST_F(SongSearch, FolderWithALineBreakIsSkippedWithAMessage) {
     EXPECT_TRUE(messages.shown().first().text.contains("x<CR>/s"));
 }
 
-// Catches songs missed, hidden files or other extensions listed, the folder order wrong,
-// names not translated back from code page 437, and the work files left behind.
+// Catches songs missed, hidden files or other extensions listed, the folder order wrong, a
+// name in another script changed or warned about, a Latin-1 name (not UTF-8) kept without its
+// warning, and the work files left behind.
 TEST_F(SongSearch, FindsTheSongsBelowEveryFolder) {
     addSong("b.mp3");
     addSong("A.MP3");
     addSong(QStringLiteral("caf\u00e9.mp3"));
-    addSong(QStringLiteral("s\u00f8ng.mp3")); // not in code page 437
+    addSong(QStringLiteral("s\u00f8ng.mp3"));
+    addSong(QStringLiteral("\u041a\u0438\u043d\u043e.mp3"));
+    std::ofstream(music.path().toStdString() + "/s\xf8ng.mp3") << "ID3"; // a Latin-1 name
     addSong("notes.txt");
     addSong(".hidden.mp3");
     addSong("sub/c.mp2");
@@ -240,7 +245,9 @@ TEST_F(SongSearch, FindsTheSongsBelowEveryFolder) {
     EXPECT_EQ(runSongSearch(music.path(), found), SearchStatus::Listed);
     EXPECT_EQ(found,
               (QStringList{song("A.MP3"), song("b.mp3"), song(QStringLiteral("caf\u00e9.mp3")),
-                           song("s_ng.mp3"), song("sub/c.mp2"), song("Zed/d.mp3")}));
+                           song(QStringLiteral("s\u00f8ng.mp3")), song("s_ng.mp3"),
+                           song(QStringLiteral("\u041a\u0438\u043d\u043e.mp3")), song("sub/c.mp2"),
+                           song("Zed/d.mp3")}));
     EXPECT_FALSE(QFileInfo::exists(work + "mixgen.bat"));
     EXPECT_FALSE(QFileInfo::exists(work + "mixgen.lst"));
 }
@@ -300,7 +307,7 @@ TEST(ReadSongList, MissingListIsASilentFailureAndAGoodListIsCleanedUp) {
     EXPECT_TRUE(found.isEmpty());
     EXPECT_TRUE(QFileInfo(batch).isFile());
 
-    test::writeFile(list, "/m/a.mp3\r\n/m/\x82.mp3\r\n");
+    test::writeFile(list, "/m/a.mp3\r\n/m/\xc3\xa9.mp3\r\n");
     EXPECT_EQ(readSongList(batch, list, found), SearchStatus::Listed);
     EXPECT_EQ(found, (QStringList{"/m/a.mp3", QStringLiteral("/m/\u00e9.mp3")}));
     EXPECT_FALSE(QFileInfo::exists(batch));

@@ -35,6 +35,7 @@ protected:
         test::clearSettings();
         test::writeFile(path("Lists/b.M3U"), "");
         test::writeFile(path("Lists/A.m3u"), "");
+        test::writeFile(path("Lists/c.m3u8"), "");
         test::writeFile(path("Lists/.hidden.m3u"), "");
         test::writeFile(path("Lists/notes.txt"), "");
         QDir().mkpath(path("Lists/c.m3u.d"));
@@ -84,6 +85,7 @@ TEST_F(FrmFileTest, PlaylistModeBuildsTheOutputName) {
     EXPECT_EQ(savedAs(path("Lists"), "Music/all.m3u"), "/Music/all.m3u");
     EXPECT_EQ(savedAs(path("Lists"), "/Other/all.m3u"), "/Other/all.m3u");
     EXPECT_EQ(savedAs(path("Lists"), "x y \"q\".M3u"), path("Lists/x y \"q\".M3u"));
+    EXPECT_EQ(savedAs(path("Lists"), "utf.M3U8"), path("Lists/utf.M3U8"));
 
     picker.txtFilename->setText("");
     picker.txtFilename_LostFocus();
@@ -225,7 +227,7 @@ TEST_F(FrmFileTest, OutputChooserPreparesTheOwnPicker) {
     };
     EXPECT_EQ(openedWith(path("Lists/b.M3U"), ""),
               QStringList({"Save playlist", "&Save", path("Lists"), "b.M3U"}));
-    EXPECT_EQ(listedFiles(), QStringList({"A.m3u", "b.M3U"}));
+    EXPECT_EQ(listedFiles(), QStringList({"A.m3u", "b.M3U", "c.m3u8"}));
     EXPECT_EQ(openedWith("rock.m3u", "").value(3), "MIXGEN.M3U");
     EXPECT_EQ(openedWith("", path("bin")).mid(2), QStringList({path("bin"), "MIXGEN.M3U"}));
     EXPECT_EQ(openedWith("", "").mid(2), QStringList({"/", "MIXGEN.M3U"}));
@@ -245,7 +247,8 @@ TEST_F(FrmFileTest, OutputChooserSystemDialog) {
         dialog.reject();
     });
     main.cmdBrowseOutput_Click();
-    EXPECT_EQ(seen, QStringList({"Choose output file", "Playlists (*.m3u)", path("Lists/b.M3U")}));
+    EXPECT_EQ(seen,
+              QStringList({"Choose output file", "Playlists (*.m3u *.m3u8)", path("Lists/b.M3U")}));
     EXPECT_EQ(main.cboOutput->currentText(), path("Lists/b.M3U"));
 
     main.cboOutput->setEditText("");

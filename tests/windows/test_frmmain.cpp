@@ -115,7 +115,8 @@ TEST_F(FrmMainTest, OutputNameGetsItsExtensionWhenLeft) {
                                                       {"A.m3u", "A.m3u"},
                                                       {"", ""},
                                                       {"ab", "ab.M3U"},
-                                                      {"party.m3", "party.m3.M3U"}};
+                                                      {"party.m3", "party.m3.M3U"},
+                                                      {"utf.m3U8", "utf.m3U8"}};
     for (const auto& [typed, left] : cases) {
         main.cboOutput->setEditText(typed);
         main.cboOutput_LostFocus();

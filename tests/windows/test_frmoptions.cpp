@@ -271,8 +271,8 @@ TEST_F(FrmOptionsTest, TabStopsAtTheSelectedOptionOnly) {
 }
 
 // A file manager's script run on two folders (one named like a command) starts the real
-// program once per folder; the loader makes one playlist of both. A folder the command line
-// cannot carry is refused with a message and a failing status.
+// program once for both, which makes one playlist of them. A folder the command line cannot
+// carry is refused with a message and a failing status.
 TEST_F(FrmOptionsTest, EntryActionsRunTheRealProgram) {
     const QString program = QStringLiteral(MIXGEN_BIN_DIR "/mixgen");
     ASSERT_TRUE(ApplyEntries({true, false, false}, "50", true, program).isEmpty());
