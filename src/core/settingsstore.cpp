@@ -59,11 +59,12 @@ void SettingsStore::UpdateSection(const QString& section, const QStringList& key
 }
 
 QString SettingsStore::fileProblem() const {
-    return storeFileProblem(m_filePath);
+    const QString problem = storeFileProblem(m_filePath);
+    return problem.isEmpty() ? storeFileWriteProblem(m_filePath) : problem;
 }
 
 QString SettingsStore::fileWarning() const {
-    if (const QString problem = fileProblem(); !problem.isEmpty())
+    if (const QString problem = storeFileProblem(m_filePath); !problem.isEmpty())
         return QStringLiteral("The settings file %1 cannot be used: %2\r\nSettings are neither "
                               "read nor saved.")
             .arg(m_filePath, problem);

@@ -31,8 +31,8 @@ public:
     void UpdateSection(const QString& section, const QStringList& keys,
                        const std::function<void(QStringList& values)>& change) const;
 
-    // Why the settings file cannot be used (it is a folder, a pipe, a device, a file that
-    // cannot be read), or empty.
+    // Why the settings file cannot be used to hand values over (it is a folder, a pipe, a
+    // device, a file that cannot be read, or one that is left as it is: read-only), or empty.
     QString fileProblem() const;
     // What the user is told once at start-up about a settings file that cannot be used, or
     // that is read but left as it is (read-only); empty when it serves.

@@ -137,6 +137,18 @@ TEST_F(LoaderTest, UnusableSettingsFileIsSaid) {
     EXPECT_TRUE(loader->problem().contains(settings)) << loader->problem().toStdString();
     EXPECT_FALSE(loader->collecting());
     ASSERT_TRUE(QDir().rmdir(settings));
+
+    // Catches a read-only settings file (which writes leave as it is) taken for one that
+    // takes the folder.
+    SettingsStore().SaveSetting(QLatin1String(keys::kSettings), QLatin1String(keys::kAction),
+                                QStringLiteral("None"));
+    ASSERT_TRUE(QFile::setPermissions(settings, QFile::ReadOwner | QFile::ReadGroup));
+    auto readOnly = instance();
+    EXPECT_EQ(readOnly->handOver("/a"), FolderLoader::HandOver::NoLock);
+    EXPECT_TRUE(readOnly->problem().contains("It is read-only."))
+        << readOnly->problem().toStdString();
+    EXPECT_EQ(loaderKey(keys::kFolders), "<missing>");
+    QFile::remove(settings);
 }
 
 } // namespace
