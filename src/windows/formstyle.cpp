@@ -1,6 +1,7 @@
 #include "windows/formstyle.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QPalette>
 #include <QPushButton>
@@ -54,6 +55,19 @@ void paintFormBackground(QWidget* widget) {
 
 QFont formFont() {
     return namedOrSystemFont(QStringLiteral("Tahoma"), QFontDatabase::GeneralFont, 8.25);
+}
+
+QFont fixedPitchFont() {
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(desktop).fixedPitch())
+        return desktop;
+    for (const QString& family : QFontDatabase::families()) {
+        const QFont candidate(family);
+        if (QFontDatabase::isFixedPitch(family) && QFontInfo(candidate).fixedPitch() &&
+            !QFontDatabase::isPrivateFamily(family))
+            return candidate;
+    }
+    return desktop;
 }
 
 QFont terminalFont(double pointSize, bool bold) {

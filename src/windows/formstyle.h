@@ -47,6 +47,11 @@ QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& 
 // Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont formFont();
 
+// The desktop's monospace font when its characters all have one width, else the first
+// installed family whose do (fontconfig does not count Noto Sans Mono, a common default, as
+// fixed-pitch: its symbols are wider).
+QFont fixedPitchFont();
+
 // "Terminal" at pointSize when it is installed, else the desktop's monospace family.
 QFont terminalFont(double pointSize, bool bold = false);
 

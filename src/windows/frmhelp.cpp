@@ -24,9 +24,8 @@ constexpr int kButtonHeight = 345;
 // "Courier New" 9.75 pt when it is installed, else the desktop's monospace family.
 QFont helpFont() {
     const QString family = QStringLiteral("Courier New");
-    QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive)
-                     ? QFont(family)
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive) ? QFont(family)
+                                                                                 : fixedPitchFont();
     font.setPointSizeF(9.75);
     font.setStyleHint(QFont::TypeWriter);
     return font;
