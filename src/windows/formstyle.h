@@ -30,8 +30,26 @@ inline QColor formBackColour() {
     return {83, 162, 225};
 }
 
-// Fills widget with the windows' background colour.
+// The text on the windows' blue, whatever the desktop's palette: black when enabled (7.6:1),
+// a dark navy when disabled (3.5:1, still plainly unlike the black).
+inline QColor formTextColour() {
+    return {0, 0, 0};
+}
+inline QColor formDisabledTextColour() {
+    return {36, 72, 102};
+}
+
+// Fills widget with the windows' background colour, and fixes what is drawn on it (text,
+// frame edges, the focus mark) to colours that stay legible on that blue under a light or a
+// dark desktop palette. The other roles (buttons, text boxes, lists) follow the desktop.
 void paintFormBackground(QWidget* widget);
+
+// Widens (and heightens) each caption of window that the style in use needs more room for
+// than the design gives it, as far as its container allows, so that no caption is cut off.
+void fitCaptions(QWidget* window);
+
+// True when the style in use needs more room than control has to show its caption whole.
+bool captionClipped(const QWidget* control);
 
 // Makes window a fixed-size top-level window of the given client size in twips, in the
 // windows' colour and font, with the keyboard roles of a dialog.

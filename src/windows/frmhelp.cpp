@@ -4,6 +4,7 @@
 #include "app/programexit.h"
 #include "platform/appinfo.h"
 #include "platform/messages.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 
 #include <QCloseEvent>
@@ -44,6 +45,7 @@ frmHelp::frmHelp() : QDialog(nullptr) {
     initText();
     initButton();
     Form_Load();
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::Help, [this] {
         m_unloading = true;
         close();

@@ -1,0 +1,190 @@
+// The windows on any desktop: read by a screen reader, legible under light and dark palettes
+// and other styles, wholly on the screen.
+#include "windows/accessibletexts.h"
+#include "windows/formstyle.h"
+#include "windows/frmfile.h"
+#include "windows/frmfolder.h"
+#include "windows/frmhelp.h"
+#include "windows/frmmain.h"
+#include "windows/frmoptions.h"
+#include "windows/frmplaylist.h"
+#include "windows/frmsplash.h"
+#include "windows/qtmessages.h"
+#include "windows/screenplacement.h"
+#include "windowstestkit.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <iostream>
+
+namespace mixgen {
+namespace {
+
+QList<QWidget*> allWindows(frmMain& main) {
+    return {&main,
+            &main.playlistWindow(),
+            &main.optionsWindow(),
+            &main.splashWindow(),
+            &main.helpWindow(),
+            &main.folderWindow(),
+            &main.fileWindow()};
+}
+
+QString spokenName(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+// WCAG's relative luminance and contrast ratio.
+double luminance(const QColor& colour) {
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette() {
+    QPalette dark(QColor(53, 53, 53), QColor(42, 42, 42));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(110, 110, 110));
+    dark.setColor(QPalette::Light, QColor(75, 75, 75));
+    dark.setColor(QPalette::Dark, QColor(35, 35, 35));
+    return dark;
+}
+
+// Catches a control a screen reader reads as nothing (an empty path box, two "Browse..."
+// buttons alike, "??" read literally) in any of the seven windows.
+TEST(DesktopFit, EveryControlHasANameAndADescription) {
+    frmMain main;
+    // As its callers do before they show it.
+    main.fileWindow().cmdSet->setToolTip(QStringLiteral("Save playlist"));
+    for (QWidget* window : allWindows(main))
+        EXPECT_EQ(unnamedControls(window), QStringList()) << window->windowTitle().toStdString();
+
+    EXPECT_EQ(spokenName(main.cmdHelp), "About");
+    EXPECT_NE(spokenName(main.cmdBrowsePath), spokenName(main.cmdBrowseOutput));
+    EXPECT_TRUE(spokenName(main.cmdBrowseOutput).contains("output file"));
+    EXPECT_TRUE(spokenName(main.optionsWindow().cmdBrowse).contains("Winamp"));
+    EXPECT_EQ(spokenName(main.txtNumber), "Number of songs");
+    EXPECT_TRUE(spokenName(main.cboPath->lineEdit()).startsWith("Path(s) to search"));
+    // A caption changed at run time is read as it is now.
+    main.playlistWindow().cmdOpen->setText(QStringLiteral("&Play playlist"));
+    EXPECT_EQ(spokenName(main.playlistWindow().cmdOpen), "Play playlist");
+}
+
+// Catches a message box whose picture is read as nothing.
+TEST(DesktopFit, MessageBoxesAreNamedToo) {
+    QStringList unnamed{QStringLiteral("never shown")};
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        unnamed = unnamedControls(box);
+        box->button(QMessageBox::No)->click();
+    });
+    QtMessages().show(QStringLiteral("MP3 Tunepicker"), QStringLiteral("Go there now?"),
+                      MsgIcon::Critical, MsgButtons::YesNo);
+    EXPECT_EQ(unnamed, QStringList());
+}
+
+// Catches text that the desktop's palette makes unreadable on the windows' blue (light text
+// of a dark palette, grey disabled captions), disabled captions that look enabled, and
+// captions cut off by a style wider than the design's.
+TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
+    struct Look {
+        const char* style;
+        bool dark;
+    };
+    const QStringList styles = QStyleFactory::keys();
+    QList<Look> looks = {{"Fusion", false}, {"Fusion", true}};
+    if (styles.contains("Adwaita", Qt::CaseInsensitive))
+        looks += {{"Adwaita", false}, {"Adwaita-Dark", true}};
+    else
+        std::cout << "Adwaita style not installed: checked under Fusion only\n";
+    const QPalette original = QApplication::palette();
+
+    for (const Look& look : looks) {
+        QStyle* style = QStyleFactory::create(QLatin1String(look.style));
+        if (!style)
+            continue;
+        QApplication::setStyle(style);
+        const bool ownDark = QByteArray(look.style).endsWith("Dark");
+        QApplication::setPalette(look.dark && !ownDark ? darkPalette() : style->standardPalette());
+        const std::string where = std::string(look.style) + (look.dark ? " dark" : " light");
+        frmMain main;
+        main.optionsWindow().optOpen[1]->setChecked(true); // some controls on, some off
+        for (QWidget* window : allWindows(main)) {
+            for (QWidget* control : window->findChildren<QWidget*>()) {
+                const bool caption =
+                    qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control);
+                if (!caption)
+                    continue;
+                EXPECT_FALSE(captionClipped(control))
+                    << where << ": " << control->metaObject()->className() << " "
+                    << (qobject_cast<QLabel*>(control)
+                            ? qobject_cast<QLabel*>(control)->text().toStdString()
+                            : qobject_cast<QAbstractButton*>(control)->text().toStdString())
+                    << " " << control->width() << "x" << control->height() << " hfw "
+                    << control->heightForWidth(control->width()) << " parent "
+                    << control->parentWidget()->contentsRect().height() << " y " << control->y();
+                const QPalette& colours = control->palette();
+                if (qobject_cast<QPushButton*>(control) ||
+                    colours.color(QPalette::Window) != formBackColour())
+                    continue;
+                const QColor back = colours.color(QPalette::Active, QPalette::Window);
+                const QColor text = colours.color(QPalette::Active, QPalette::WindowText);
+                const QColor off = colours.color(QPalette::Disabled, QPalette::WindowText);
+                EXPECT_GE(contrast(text, back), 4.5) << where;
+                EXPECT_GE(contrast(off, back), 3.0) << where;
+                EXPECT_GE(contrast(off, text), 1.5) << where << ": disabled looks enabled";
+            }
+        }
+    }
+    QApplication::setPalette(original);
+}
+
+// Catches windows opened partly off the screen, as the options window at twice the scale
+// on a screen narrower than it.
+TEST(DesktopFit, WindowsOpenWhollyOnTheScreen) {
+    const QRect area(0, 30, 1280, 994);
+    EXPECT_EQ(placeInside(QRect(100, 100, 694, 309), area), QPoint(100, 100));
+    EXPECT_EQ(placeInside(QRect(-74, 500, 694, 600), area), QPoint(0, 424));
+    EXPECT_EQ(placeInside(QRect(900, 0, 694, 309), area), QPoint(586, 30));
+    EXPECT_EQ(placeInside(QRect(-74, 100, 1388, 618), area), QPoint(0, 30));
+    EXPECT_EQ(placeInside(QRect(10, 10, 100, 1000), area), QPoint(0, 30));
+
+    frmMain main;
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    for (QWidget* window : {static_cast<QWidget*>(&main.optionsWindow()),
+                            static_cast<QWidget*>(&main.helpWindow())}) {
+        window->move(screen.left() - 74, screen.bottom() - 20);
+        window->show();
+        EXPECT_TRUE(screen.contains(window->frameGeometry()))
+            << window->windowTitle().toStdString();
+        window->hide();
+    }
+}
+
+} // namespace
+} // namespace mixgen
