@@ -8,6 +8,7 @@ namespace mixgen {
 
 void fitToDesktop(QWidget* window) {
     completeAccessibleTexts(window);
+    colourMarkedCaptions(window);
     fitCaptions(window);
     keepOnScreen(window);
 }

@@ -3,15 +3,18 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QWidget>
+#include <qdrawutil.h>
 
 namespace mixgen {
 
@@ -36,8 +39,25 @@ void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips) {
     window->setFont(formFont());
 }
 
+namespace {
+
+// A frame that draws its own sunken edge from its palette: some styles (Adwaita) draw a box
+// frame in colours of their own, which vanish on the windows' blue.
+class FormFrame final : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        qDrawShadeRect(&painter, rect(), palette(), true, 1);
+    }
+};
+
+} // namespace
+
 QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
-    auto* frame = new QFrame(parent);
+    auto* frame = new FormFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setGeometry(geometry);
     paintFormBackground(frame);
@@ -108,6 +128,21 @@ QSize neededRoom(const QWidget* control) {
 }
 
 } // namespace
+
+void colourMarkedCaptions(QWidget* window) {
+    const QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    for (QWidget* control : widgets) {
+        if (!qobject_cast<QCheckBox*>(control) && !qobject_cast<QRadioButton*>(control))
+            continue;
+        QPalette palette = control->palette();
+        if (palette.color(QPalette::Window) != formBackColour())
+            continue;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::Text, formTextColour());
+        palette.setColor(QPalette::Disabled, QPalette::Text, formDisabledTextColour());
+        control->setPalette(palette);
+    }
+}
 
 bool captionClipped(const QWidget* control) {
     const QSize needed = neededRoom(control);

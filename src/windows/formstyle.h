@@ -31,12 +31,12 @@ inline QColor formBackColour() {
 }
 
 // The text on the windows' blue, whatever the desktop's palette: black when enabled (7.6:1),
-// a dark navy when disabled (3.5:1, still plainly unlike the black).
+// a dark navy when disabled (4.1:1, still plainly unlike the black).
 inline QColor formTextColour() {
     return {0, 0, 0};
 }
 inline QColor formDisabledTextColour() {
-    return {36, 72, 102};
+    return {30, 60, 90};
 }
 
 // Fills widget with the windows' background colour, and fixes what is drawn on it (text,
@@ -47,6 +47,11 @@ void paintFormBackground(QWidget* widget);
 // Widens (and heightens) each caption of window that the style in use needs more room for
 // than the design gives it, as far as its container allows, so that no caption is cut off.
 void fitCaptions(QWidget* window);
+
+// Some styles (Adwaita) draw the captions of check boxes and option buttons in the text
+// colour of text boxes, white under a dark palette: on the windows' blue those captions take
+// the windows' text colours instead.
+void colourMarkedCaptions(QWidget* window);
 
 // True when the style in use needs more room than control has to show its caption whole.
 bool captionClipped(const QWidget* control);

@@ -34,8 +34,12 @@ private:
             screen = m_window->screen();
         if (!screen)
             return;
-        const QPoint corner = placeInside(frame, screen->availableGeometry());
-        if (corner != frame.topLeft())
+        const QRect area = screen->availableGeometry();
+        const QPoint corner = placeInside(frame, area);
+        // A window too big for the area is put in its corner even where it already stands:
+        // one never placed would otherwise be placed by the desktop, off the screen's edges.
+        const bool fits = frame.width() <= area.width() && frame.height() <= area.height();
+        if (corner != frame.topLeft() || !fits)
             m_window->move(corner);
     }
 

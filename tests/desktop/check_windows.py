@@ -121,7 +121,12 @@ def check(window, what, pid):
     width, height = screen_size()
     for window_id in visible_windows(pid):
         x, y, w, h = geometry(window_id)
-        if x < 0 or y < 0 or x + w > width or y + h > height:
+        if w > width or h > height:
+            # Too big for the screen: at its top left corner.
+            if (x, y) != (0, 0):
+                problems.append(f"{what}: a window of {w}x{h}, bigger than the {width}x{height} "
+                                f"screen, is at {x},{y} instead of its top left corner")
+        elif x < 0 or y < 0 or x + w > width or y + h > height:
             problems.append(f"{what}: a window at {x},{y} size {w}x{h} is not wholly on the "
                             f"{width}x{height} screen")
     for problem in problems[reported:]:
