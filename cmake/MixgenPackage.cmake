@@ -3,7 +3,7 @@
 # dpkg-shlibdeps from the executables; xdg-open is started by name, so it is named here.
 set(CPACK_PACKAGE_NAME mixgen)
 set(CPACK_PACKAGE_VENDOR "MP3 Tunepicker")
-set(CPACK_PACKAGE_CONTACT "MP3 Tunepicker developers <mixgen@localhost>")
+set(CPACK_PACKAGE_CONTACT "MP3 Tunepicker developers <mixgen@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random playlists of music files")
 set(CPACK_PACKAGE_DESCRIPTION
     "MP3 Tunepicker finds every song file below the folders it is given,

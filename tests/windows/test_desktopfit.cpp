@@ -206,6 +206,52 @@ TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
     QApplication::setPalette(original);
 }
 
+// How plainly a control shows that it has the keyboard focus: the largest contrast between
+// a pixel of it with the focus and the same pixel without.
+double focusMark(QWidget* window, QWidget* control, QWidget* elsewhere) {
+    // The control and a few pixels round it, where a focus ring may stand.
+    const QRect around(control->mapTo(window, QPoint(-4, -4)), control->size() + QSize(8, 8));
+    elsewhere->setFocus(Qt::TabFocusReason);
+    const QImage without = window->grab(around).toImage();
+    control->setFocus(Qt::TabFocusReason);
+    const QImage with = window->grab(around).toImage();
+    double most = 1.0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            most = std::max(most, contrast(with.pixelColor(x, y), without.pixelColor(x, y)));
+    return most;
+}
+
+// Catches a control whose focus mark cannot be told from the windows' blue, so that a
+// keyboard user cannot see where the focus is.
+TEST(DesktopFit, KeyboardFocusShows) {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    frmMain main;
+    for (QWidget* window :
+         {static_cast<QWidget*>(&main), static_cast<QWidget*>(&main.optionsWindow())}) {
+        window->show();
+        QApplication::setActiveWindow(window);
+        // As after a Tab key: the styles mark the focus for keyboard users.
+        window->setAttribute(Qt::WA_KeyboardFocusChange);
+        QList<QWidget*> reached;
+        for (QWidget* control : window->findChildren<QWidget*>())
+            if ((control->focusPolicy() & Qt::TabFocus) && control->isEnabled() &&
+                control->isVisibleTo(window) && !control->focusProxy() &&
+                !qobject_cast<QComboBox*>(control->parentWidget()))
+                reached.append(control);
+        ASSERT_GE(reached.size(), 5);
+        for (qsizetype i = 0; i < reached.size(); ++i) {
+            QWidget* control = reached[i];
+            EXPECT_GE(focusMark(window, control, reached[(i + 1) % reached.size()]), 1.5)
+                << window->windowTitle().toStdString() << " " << control->metaObject()->className()
+                << " " << captionText(control).toStdString() << " "
+                << control->accessibleName().toStdString();
+        }
+        window->hide();
+    }
+}
+
 // Catches windows opened partly off the screen, as the options window at twice the scale
 // on a screen narrower than it.
 TEST(DesktopFit, WindowsOpenWhollyOnTheScreen) {
