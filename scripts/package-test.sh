@@ -95,9 +95,12 @@ for program in /usr/lib/mixgen/mixgen /usr/lib/mixgen/mixgen-cmd; do
   ! readelf -d "$program" | grep -q -E 'RPATH|RUNPATH' || fail "$program has a run path"
 done
 # Built with the release hardening flags: fortified functions, stack protector, relro, bindnow.
+# Control-flow protection is compiled in, but the system's own start-up files (crt1.o, crti.o)
+# carry no IBT mark, so no program linked here can show it: that check is left out.
 if command -v hardening-check >/dev/null; then
   for program in /usr/lib/mixgen/mixgen /usr/lib/mixgen/mixgen-cmd; do
-    hardening-check "$program" || fail "$program is not built with the hardening flags"
+    hardening-check --nocfprotection "$program" ||
+      fail "$program is not built with the hardening flags"
   done
 else
   echo "hardening-check (devscripts) is not installed: the executables' flags are not checked"
