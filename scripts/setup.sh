@@ -15,6 +15,10 @@ packages=(
   mpg123                          # a real player plays every entry of a playlist (tests)
   dpkg-dev file                   # the Debian package: cpack's dependency list (dpkg-shlibdeps)
   desktop-file-utils appstream    # the package test validates the launcher and the metainfo
+  lintian devscripts              # ... and checks the .deb (lintian) and its hardening
+  python3-pyatspi at-spi2-core dbus  # the desktop check reads the windows as a screen reader
+  xdotool x11-utils imagemagick   # ... finds them on the screen and takes their pictures
+  adwaita-qt6                     # ... and checks them under a dark style
 )
 
 missing=()
