@@ -168,6 +168,11 @@ def main():
             time.sleep(0.5)
             ids = [i for i in visible_windows(pid) if geometry(i)[2] > 600]
             subprocess.run(["import", "-window", ids[-1], screenshot], check=True)
+        press(options, "Playlist style...")
+        style = wait_for("the playlist style", lambda: window_with(
+            app, pyatspi.ROLE_CHECK_BOX, "Extended M3U (titles and lengths)"))
+        check(style, "playlist style window", pid)
+        press(style, "Cancel")
         press(options, "Cancel")
 
         press(main_window, "Browse for a path to search for mp3's")

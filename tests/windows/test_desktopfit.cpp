@@ -9,6 +9,7 @@
 #include "windows/frmoptions.h"
 #include "windows/frmplaylist.h"
 #include "windows/frmsplash.h"
+#include "windows/frmstyle.h"
 #include "windows/qtmessages.h"
 #include "windows/screenplacement.h"
 #include "windowstestkit.h"
@@ -37,8 +38,9 @@
 namespace mixgen {
 namespace {
 
-QList<QWidget*> allWindows(frmMain& main) {
+QList<QWidget*> allWindows(frmMain& main, frmStyle& style) {
     return {&main,
+            &style,
             &main.playlistWindow(),
             &main.optionsWindow(),
             &main.splashWindow(),
@@ -111,9 +113,10 @@ QPalette darkPalette() {
 // buttons alike, "??" read literally) in any of the seven windows.
 TEST(DesktopFit, EveryControlHasANameAndADescription) {
     frmMain main;
+    frmStyle playlistStyle;
     // As its callers do before they show it.
     main.fileWindow().cmdSet->setToolTip(QStringLiteral("Save playlist"));
-    for (QWidget* window : allWindows(main))
+    for (QWidget* window : allWindows(main, playlistStyle))
         EXPECT_EQ(unnamedControls(window), QStringList()) << window->windowTitle().toStdString();
 
     EXPECT_EQ(spokenName(main.cmdHelp), "About");
@@ -166,7 +169,8 @@ TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
         QApplication::setPalette(look.dark && !ownDark ? darkPalette() : style->standardPalette());
         const std::string where = std::string(look.style) + (look.dark ? " dark" : " light");
         frmMain main;
-        for (QWidget* window : allWindows(main)) {
+        frmStyle playlistStyle;
+        for (QWidget* window : allWindows(main, playlistStyle)) {
             QHash<QByteArray, QColor> enabledInk;
             QList<QWidget*> disabled;
             for (QWidget* control : window->findChildren<QWidget*>()) {
