@@ -4,7 +4,7 @@
 # TagLib's library (which reads the tags of the drawn songs) is named too.
 set(CPACK_PACKAGE_NAME mixgen)
 set(CPACK_PACKAGE_VENDOR "MP3 Tunepicker")
-set(CPACK_PACKAGE_CONTACT "MP3 Tunepicker developers <mixgen@localhost>")
+set(CPACK_PACKAGE_CONTACT "MP3 Tunepicker developers <mixgen@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random playlists of music files")
 set(CPACK_PACKAGE_DESCRIPTION
     "MP3 Tunepicker finds every song file below the folders it is given,

@@ -9,13 +9,16 @@ packages=(
   libgtest-dev libgmock-dev       # tests
   libbenchmark-dev                # bench/
   libtag1-dev                     # TagLib: lengths, artists and titles of the drawn songs
-  mpg123                          # tests: a real player plays a playlist that travelled
   xvfb xauth x11-apps             # windows on a virtual screen, screenshots (xwd)
   fonts-dejavu-core               # a sans and a monospace family for the windows
   xdg-utils                       # xdg-open: the playlist's and help file's associated program
-  mpg123                          # a real player checks that every playlist entry plays
+  mpg123                          # a real player plays every entry of a playlist (tests)
   dpkg-dev file                   # the Debian package: cpack's dependency list (dpkg-shlibdeps)
   desktop-file-utils appstream    # the package test validates the launcher and the metainfo
+  lintian devscripts              # ... and checks the .deb (lintian) and its hardening
+  python3-pyatspi at-spi2-core dbus  # the desktop check reads the windows as a screen reader
+  xdotool x11-utils imagemagick   # ... finds them on the screen and takes their pictures
+  adwaita-qt6                     # ... and checks them under a dark style
 )
 
 missing=()

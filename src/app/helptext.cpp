@@ -1,5 +1,6 @@
 #include "app/helptext.h"
 
+#include "app/commandline.h"
 #include "platform/appinfo.h"
 
 #include <cstdio>
@@ -50,7 +51,7 @@ QString usageText() {
             "Usage: mixgen [/P:folder[;folder...]] [/O:file] [/N:n] [/A] [/E] [/Y] [/S]"),
         QStringLiteral("              [/T:minutes] [/B] [/X] [/R]"),
         QStringLiteral("       mixgen /?"),
-        QStringLiteral("       mixgen --help | --version"),
+        QStringLiteral("       mixgen --help | -h | --version"),
         QStringLiteral("       mixgen --entry <entry> <folder>..."),
         QString(),
         QStringLiteral("%1 makes a random playlist (.M3U) of the songs found below the given "
@@ -84,7 +85,7 @@ QString usageText() {
                        "(length, artist - title)"),
         QStringLiteral("  /R                     paths relative to the playlist's folder where "
                        "they share a volume"),
-        QStringLiteral("  --help                 show this text and end"),
+        QStringLiteral("  --help, -h             show this text and end"),
         QStringLiteral("  --version              show the version and end"),
         QStringLiteral("  --entry <entry> <folder>..."),
         QStringLiteral("                         run the folder context-menu entry named <entry> "
@@ -101,6 +102,8 @@ QString usageText() {
         QStringLiteral("The choices of the \"Playlist style\" window (Options) apply to every "
                        "request; /T:, /B,"),
         QStringLiteral("/X and /R on the command line win over them."),
+        QStringLiteral("Options starting with \"-\" stand before the request. Without a display "
+                       "the program needs a request."),
         QStringLiteral("Example: mixgen \"/P:/home/me/My Music;/mnt/usb/songs\" /O:party /N:50 "
                        "/Y"),
     };
@@ -113,7 +116,7 @@ QString versionLine() {
 
 QString terminalInfoText(const QStringList& arguments) {
     for (const QString& argument : arguments) {
-        if (argument == u"--help")
+        if (argument == u"--help" || argument == u"-h")
             return usageText();
         if (argument == u"--version")
             return versionLine();
@@ -121,14 +124,41 @@ QString terminalInfoText(const QStringList& arguments) {
     return {};
 }
 
-void printOnTerminal(const QString& text) {
+TerminalAnswer answerBeforeWindows(const QStringList& arguments, bool withoutDisplay) {
+    if (arguments.value(0) == u"--entry")
+        return {};
+    const QString info = terminalInfoText(arguments);
+    if (!info.isEmpty())
+        return {info, false, 0};
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(u'-'))
+            break;
+        if (argument.size() > 1 && !argument.contains(u'?'))
+            return {QStringLiteral("mixgen: unknown option '%1'; 'mixgen --help' lists what the "
+                                   "program understands")
+                        .arg(argument),
+                    true, 2};
+    }
+    if (withoutDisplay && joinCommandLine(arguments).trimmed().isEmpty())
+        return {QStringLiteral("mixgen: the windows of %1 need a display, and neither DISPLAY "
+                               "nor WAYLAND_DISPLAY is set.\n"
+                               "Without a display, make a playlist with a request, for example:\n"
+                               "  mixgen \"/P:$HOME/Music /O:$HOME/party /N:50 /Y\"\n"
+                               "'mixgen --help' lists every switch.")
+                    .arg(QLatin1String(kAppTitle)),
+                true, 2};
+    return {};
+}
+
+void printOnTerminal(const QString& text, bool onError) {
     QString lines = text;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!lines.endsWith(u'\n'))
         lines += u'\n';
     const QByteArray bytes = lines.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    std::FILE* stream = onError ? stderr : stdout;
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
 }
 
 } // namespace mixgen

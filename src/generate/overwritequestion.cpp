@@ -1,6 +1,7 @@
 #include "generate/playlistwriter.h"
 
 #include "platform/messages.h"
+#include "platform/nameencoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,7 @@ enum class PathKind { Regular, Other, Missing, Untestable };
 
 PathKind kindOf(const QString& path) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+    if (::stat(encodeFileName(path).constData(), &info) == 0)
         return S_ISREG(info.st_mode) ? PathKind::Regular : PathKind::Other;
     // A missing name, or a file where a folder should be, simply holds no playlist. Anything
     // else (a name too long, a folder that may not be searched, a loop of links) leaves the
@@ -56,7 +57,7 @@ bool normalFileExists(const QString& path, bool* cannotTell) {
     bool exists = false;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString name = path.mid(slash + 1);
-    if (path.isEmpty() || path.contains(QChar(0)) || QFile::encodeName(name).size() > NAME_MAX) {
+    if (path.isEmpty() || path.contains(QChar(0)) || encodeFileName(name).size() > NAME_MAX) {
         untestable = true;
     } else if (!name.contains(QLatin1Char('*')) && !name.contains(QLatin1Char('?'))) {
         const PathKind kind = kindOf(path);

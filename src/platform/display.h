@@ -8,6 +8,10 @@ namespace mixgen {
 // the terminal and ends wherever it would wait for a person. Returns runsWithoutDisplay().
 bool prepareDisplayPlatform();
 
+// The choice prepareDisplayPlatform() would make, read from the environment alone and
+// changing nothing: true when the program would run without a display.
+bool environmentNamesNoDisplay();
+
 // What prepareDisplayPlatform() decided; false when it was never called (as in tests).
 bool runsWithoutDisplay();
 

@@ -32,17 +32,19 @@ void keepOnlyFatal(QtMsgType type, const QMessageLogContext&, const QString& mes
 }
 } // namespace
 
-bool prepareDisplayPlatform() {
+bool environmentNamesNoDisplay() {
     const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
     if (!chosen.isEmpty()) {
         const QByteArray name = platformName(chosen);
-        withoutDisplay = name == "offscreen" || name == "minimal";
-    } else if (!qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty()) {
-        withoutDisplay = false;
-    } else {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        withoutDisplay = true;
+        return name == "offscreen" || name == "minimal";
     }
+    return qgetenv("DISPLAY").isEmpty() && qgetenv("WAYLAND_DISPLAY").isEmpty();
+}
+
+bool prepareDisplayPlatform() {
+    withoutDisplay = environmentNamesNoDisplay();
+    if (withoutDisplay && qgetenv("QT_QPA_PLATFORM").isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (withoutDisplay) {
         // Standard error carries the program's messages, which scripts read: Qt's own
         // warnings (about fonts, sizes, the runtime folder) must not mix with them.

@@ -2,6 +2,7 @@
 
 #include "platform/inplacewrite.h"
 #include "platform/leftovers.h"
+#include "platform/nameencoding.h"
 #include "platform/writeall.h"
 
 #include <QFile>
@@ -120,7 +121,7 @@ bool FileReplacement::fail(const QString& reason) {
 }
 
 bool FileReplacement::begin() {
-    const QByteArray named = QFile::encodeName(m_path);
+    const QByteArray named = encodeFileName(m_path);
     if (named.isEmpty() || named.contains('\0'))
         return fail(QStringLiteral("The name is not a file name."));
     bool planted = false;

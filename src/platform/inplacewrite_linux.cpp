@@ -2,6 +2,7 @@
 
 #include "platform/folders.h"
 #include "platform/leftovers.h"
+#include "platform/nameencoding.h"
 #include "platform/writeall.h"
 
 #include <QFile>
@@ -63,8 +64,8 @@ bool lockWithin(int fd) {
 
 // Made whole under a passing name, then renamed: the record is there whole or not at all.
 bool writeRecord(const QString& folder, const struct stat& file, const QByteArray& path) {
-    const QByteArray passing = QFile::encodeName(folder) + kRestoreRecordName + ".new";
-    const QByteArray record = QFile::encodeName(folder) + kRestoreRecordName;
+    const QByteArray passing = encodeFileName(folder) + kRestoreRecordName + ".new";
+    const QByteArray record = encodeFileName(folder) + kRestoreRecordName;
     const int fd =
         ::open(passing.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
@@ -101,7 +102,7 @@ bool InPlaceWrite::begin(const QByteArray& target, const struct stat& old) {
     m_runFolder = work.isEmpty() ? QString() : newRunFolder(work, &why);
     if (m_runFolder.isEmpty())
         return fail(why);
-    const QByteArray backup = QFile::encodeName(m_runFolder) + kBackupName;
+    const QByteArray backup = encodeFileName(m_runFolder) + kBackupName;
     m_backupFd =
         ::open(backup.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (m_backupFd < 0 || !copyAll(m_fd, m_backupFd) || ::fsync(m_backupFd) != 0 ||
@@ -128,7 +129,7 @@ bool InPlaceWrite::finish() {
         return false;
     }
     // The write is done from here on: a later run must not put the old bytes back.
-    ::unlink((QFile::encodeName(m_runFolder) + kRestoreRecordName).constData());
+    ::unlink((encodeFileName(m_runFolder) + kRestoreRecordName).constData());
     forgetRestore(m_fd);
     close();
     removeRunFolder(m_runFolder);

@@ -2,6 +2,7 @@
 
 #include "platform/folders.h"
 #include "platform/leftovers.h"
+#include "platform/nameencoding.h"
 
 #include <QFile>
 
@@ -39,7 +40,7 @@ public:
     explicit NativeArgv(const QStringList& argv) {
         m_bytes.reserve(argv.size());
         for (const QString& argument : argv)
-            m_bytes.push_back(QFile::encodeName(argument));
+            m_bytes.push_back(encodeFileName(argument));
         for (QByteArray& bytes : m_bytes)
             m_pointers.push_back(bytes.data());
         m_pointers.push_back(nullptr);

@@ -1,10 +1,20 @@
 #include "windows/formstyle.h"
 
+#include <algorithm>
+
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
+#include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
 #include <QWidget>
+#include <qdrawutil.h>
 
 namespace mixgen {
 
@@ -29,8 +39,25 @@ void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips) {
     window->setFont(formFont());
 }
 
+namespace {
+
+// A frame that draws its own sunken edge from its palette: some styles (Adwaita) draw a box
+// frame in colours of their own, which vanish on the windows' blue.
+class FormFrame final : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        qDrawShadeRect(&painter, rect(), palette(), true, 1);
+    }
+};
+
+} // namespace
+
 QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
-    auto* frame = new QFrame(parent);
+    auto* frame = new FormFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setGeometry(geometry);
     paintFormBackground(frame);
@@ -48,12 +75,124 @@ QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& 
 void paintFormBackground(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, formBackColour());
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, formTextColour());
+        palette.setColor(group, QPalette::PlaceholderText, formDisabledTextColour());
+    }
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, formDisabledTextColour());
+    // The frames' edges: a dark navy (5.4:1) and a pale blue, both plain on the blue.
+    palette.setColor(QPalette::Light, QColor(214, 236, 252));
+    palette.setColor(QPalette::Midlight, QColor(160, 205, 240));
+    palette.setColor(QPalette::Mid, QColor(40, 80, 112));
+    palette.setColor(QPalette::Dark, QColor(20, 40, 60));
+    palette.setColor(QPalette::Shadow, QColor(0, 0, 0));
+    // The focus mark and selections: a navy that stands out on the blue (4.8:1).
+    palette.setColor(QPalette::Highlight, QColor(0, 48, 96));
+    palette.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
 
+namespace {
+
+// The room a control needs for its caption in the style in use; empty for controls without
+// a caption of their own.
+QSize neededRoom(const QWidget* control) {
+    if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+        // A push button's hint holds a minimum width of the style's; the caption needs only
+        // its own width and the button's margins.
+        if (button->text().isEmpty())
+            return {};
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+        return {text.width() + 2 * margin, text.height()};
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+        // A mark and its caption side by side: the hint's width, the taller of the two (the
+        // hint's height holds room for a focus frame the caption does not need).
+        const QStyle::PixelMetric mark = qobject_cast<const QRadioButton*>(control)
+                                             ? QStyle::PM_ExclusiveIndicatorHeight
+                                             : QStyle::PM_IndicatorHeight;
+        return {control->sizeHint().width(),
+                std::max(button->style()->pixelMetric(mark, nullptr, button),
+                         button->fontMetrics().height())};
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        if (label->text().isEmpty())
+            return {};
+        if (label->wordWrap())
+            return {0, label->heightForWidth(label->width())};
+        return label->fontMetrics().size(0, label->text());
+    }
+    return {};
+}
+
+} // namespace
+
+void colourMarkedCaptions(QWidget* window) {
+    const QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    for (QWidget* control : widgets) {
+        if (!qobject_cast<QCheckBox*>(control) && !qobject_cast<QRadioButton*>(control))
+            continue;
+        QPalette palette = control->palette();
+        if (palette.color(QPalette::Window) != formBackColour())
+            continue;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::Text, formTextColour());
+        palette.setColor(QPalette::Disabled, QPalette::Text, formDisabledTextColour());
+        control->setPalette(palette);
+    }
+}
+
+bool captionClipped(const QWidget* control) {
+    const QSize needed = neededRoom(control);
+    return needed.width() > control->width() || needed.height() > control->height();
+}
+
+void fitCaptions(QWidget* window) {
+    const QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    for (QWidget* control : widgets) {
+        const QSize needed = neededRoom(control);
+        QWidget* container = control->parentWidget();
+        if (!needed.isValid() || !container || !captionClipped(control))
+            continue;
+        QRect place = control->geometry();
+        const QRect room = container->contentsRect();
+        const auto* note = qobject_cast<const QLabel*>(control);
+        if (note && note->wordWrap()) {
+            // A note of several lines takes the width it may have, then the lines it needs.
+            place.setRight(room.right() - 1);
+            place.setHeight(std::max(place.height(), note->heightForWidth(place.width())));
+            place.setBottom(std::min(place.bottom(), room.bottom()));
+            control->setGeometry(place);
+            continue;
+        }
+        place.setWidth(
+            std::max(place.width(), std::min(needed.width(), room.right() + 1 - place.left())));
+        if (needed.height() > place.height()) {
+            // Grown about its middle, so it stays on its row.
+            const int grow = needed.height() - place.height();
+            place.adjust(0, -grow / 2, 0, grow - grow / 2);
+        }
+        control->setGeometry(place);
+    }
+}
+
 QFont formFont() {
     return namedOrSystemFont(QStringLiteral("Tahoma"), QFontDatabase::GeneralFont, 8.25);
+}
+
+QFont fixedPitchFont() {
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(desktop).fixedPitch())
+        return desktop;
+    for (const QString& family : QFontDatabase::families()) {
+        const QFont candidate(family);
+        if (QFontDatabase::isFixedPitch(family) && QFontInfo(candidate).fixedPitch() &&
+            !QFontDatabase::isPrivateFamily(family))
+            return candidate;
+    }
+    return desktop;
 }
 
 QFont terminalFont(double pointSize, bool bold) {

@@ -30,8 +30,31 @@ inline QColor formBackColour() {
     return {83, 162, 225};
 }
 
-// Fills widget with the windows' background colour.
+// The text on the windows' blue, whatever the desktop's palette: black when enabled (7.6:1),
+// a dark navy when disabled (4.1:1, still plainly unlike the black).
+inline QColor formTextColour() {
+    return {0, 0, 0};
+}
+inline QColor formDisabledTextColour() {
+    return {30, 60, 90};
+}
+
+// Fills widget with the windows' background colour, and fixes what is drawn on it (text,
+// frame edges, the focus mark) to colours that stay legible on that blue under a light or a
+// dark desktop palette. The other roles (buttons, text boxes, lists) follow the desktop.
 void paintFormBackground(QWidget* widget);
+
+// Widens (and heightens) each caption of window that the style in use needs more room for
+// than the design gives it, as far as its container allows, so that no caption is cut off.
+void fitCaptions(QWidget* window);
+
+// Some styles (Adwaita) draw the captions of check boxes and option buttons in the text
+// colour of text boxes, white under a dark palette: on the windows' blue those captions take
+// the windows' text colours instead.
+void colourMarkedCaptions(QWidget* window);
+
+// True when the style in use needs more room than control has to show its caption whole.
+bool captionClipped(const QWidget* control);
 
 // Makes window a fixed-size top-level window of the given client size in twips, in the
 // windows' colour and font, with the keyboard roles of a dialog.
@@ -46,6 +69,11 @@ QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& 
 
 // Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont formFont();
+
+// The desktop's monospace font when its characters all have one width, else the first
+// installed family whose do (fontconfig does not count Noto Sans Mono, a common default, as
+// fixed-pitch: its symbols are wider).
+QFont fixedPitchFont();
 
 // "Terminal" at pointSize when it is installed, else the desktop's monospace family.
 QFont terminalFont(double pointSize, bool bold = false);

@@ -6,6 +6,8 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/volumes.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmmain.h"
 #include "windows/pickerlists.h"
@@ -52,6 +54,7 @@ frmFile::frmFile(frmMain& main) : QDialog(&main), m_main(main) {
     initLists();
     initBoxesAndButtons();
     initTabOrder();
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::File, [this] { hide(); });
 }
 
@@ -69,16 +72,19 @@ void frmFile::initLists() {
     Drive1 = new DriveList(Frame1);
     Drive1->setToolTip(QStringLiteral("Click to select drive"));
     Drive1->setGeometry(twipsRect(120, 120, 2760, 330));
+    nameControl(Drive1, QStringLiteral("Drive"));
     connect(Drive1, &DriveList::change, this, &frmFile::Drive1_Change);
 
     Dir1 = new FolderList(Frame1);
     Dir1->setToolTip(QStringLiteral("Click to select path"));
     Dir1->setGeometry(twipsRect(120, 540, 2760, 2880));
+    nameControl(Dir1, QStringLiteral("Folder"));
     connect(Dir1, &FolderList::change, this, &frmFile::Dir1_Change);
 
     File1 = new FileList(Frame1);
     File1->setToolTip(QStringLiteral("Click to select file"));
     File1->setGeometry(twipsRect(3000, 120, 2760, 3300));
+    nameControl(File1, QStringLiteral("File"));
     File1->setPattern(QStringLiteral("*.EXE"));
     connect(File1, &FileList::fileClicked, this, &frmFile::File1_Click);
     // A double click takes the file at once.

@@ -3,6 +3,8 @@
 #include "app/programexit.h"
 #include "platform/messages.h"
 #include "platform/volumes.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmmain.h"
 #include "windows/pickerlists.h"
@@ -28,6 +30,7 @@ frmFolder::frmFolder(frmMain& main) : QDialog(&main), m_main(main) {
     initButtons();
     initLists();
     initTabOrder();
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::Folder, [this] {
         m_unloadRequested = true;
         hide();
@@ -60,11 +63,13 @@ void frmFolder::initLists() {
     Drive1 = new DriveList(Frame1);
     Drive1->setToolTip(QStringLiteral("Click to select drive"));
     Drive1->setGeometry(twipsRect(120, 120, 5040, 330));
+    nameControl(Drive1, QStringLiteral("Drive"));
     connect(Drive1, &DriveList::change, this, &frmFolder::Drive1_Change);
 
     Dir1 = new FolderList(Frame1);
     Dir1->setToolTip(QStringLiteral("Click to select path"));
     Dir1->setGeometry(twipsRect(120, 540, 5040, 3300));
+    nameControl(Dir1, QStringLiteral("Folder"));
     connect(Dir1, &FolderList::entryClicked, this, &frmFolder::Dir1_Click);
     // The drive keeps the folder last shown on it.
     connect(Dir1, &FolderList::change, this, [this] {
@@ -75,6 +80,7 @@ void frmFolder::initLists() {
     txtPath = new QLineEdit(Frame1);
     txtPath->setToolTip(QStringLiteral("Type in the path to search for mp3's here"));
     txtPath->setGeometry(twipsRect(1320, 3975, 2760, 315));
+    nameControl(txtPath, QStringLiteral("Path to search for mp3's"));
 }
 
 void frmFolder::initTabOrder() {

@@ -4,6 +4,7 @@
 #include "app/programexit.h"
 #include "platform/appinfo.h"
 #include "platform/messages.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 
 #include <QCloseEvent>
@@ -24,9 +25,8 @@ constexpr int kButtonHeight = 345;
 // "Courier New" 9.75 pt when it is installed, else the desktop's monospace family.
 QFont helpFont() {
     const QString family = QStringLiteral("Courier New");
-    QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive)
-                     ? QFont(family)
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive) ? QFont(family)
+                                                                                 : fixedPitchFont();
     font.setPointSizeF(9.75);
     font.setStyleHint(QFont::TypeWriter);
     return font;
@@ -45,6 +45,7 @@ frmHelp::frmHelp() : QDialog(nullptr) {
     initText();
     initButton();
     Form_Load();
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::Help, [this] {
         m_unloading = true;
         close();

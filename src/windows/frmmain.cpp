@@ -11,6 +11,8 @@
 #include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmfile.h"
 #include "windows/frmfolder.h"
@@ -69,6 +71,8 @@ frmMain::frmMain(QWidget* parent) : QDialog(parent) {
     initTag();
     initTabOrder();
     initDrops();
+    initAccessibleNames();
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::Main, [this] {
         m_unloading = true;
         close();
@@ -168,6 +172,18 @@ void frmMain::initTabOrder() {
         setTabOrder(order[i - 1], order[i]);
 }
 
+void frmMain::initAccessibleNames() {
+    nameAfterLabel(lblPath, cboPath);
+    nameAfterLabel(lblOutput, cboOutput);
+    nameAfterLabel(lblNumber, txtNumber);
+    // Two "Browse..." buttons and a "??" say what they are for.
+    nameControl(cmdBrowsePath, QStringLiteral("Browse for a path to search for mp3's"));
+    nameControl(cmdBrowseOutput, QStringLiteral("Browse for the output file"));
+    nameControl(cmdHelp, QStringLiteral("About"));
+    lblTag->setAccessibleName(QStringLiteral("Tag"));
+    lblTag->setAccessibleDescription(QStringLiteral("Click to see which file holds this tag"));
+}
+
 void frmMain::showTagLabel(const QString& label) {
     // The label text ends every item with CR LF; on the screen that is one line per item.
     QString shown = label;
@@ -175,6 +191,8 @@ void frmMain::showTagLabel(const QString& label) {
     if (shown.endsWith(u'\n'))
         shown.chop(1);
     lblTag->setText(shown);
+    // Read as one line, and as something even when the tag is empty.
+    lblTag->setAccessibleName(QStringLiteral("Tag %1").arg(shown).simplified());
 }
 
 frmOptions& frmMain::optionsWindow() {

@@ -116,6 +116,7 @@ private:
     void initTag();
     void initTabOrder();
     void initDrops();
+    void initAccessibleNames();
     void showTagLabel(const QString& label);
 
     std::unique_ptr<frmPlaylist> m_playlist;

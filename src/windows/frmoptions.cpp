@@ -7,6 +7,8 @@
 #include "core/settingsstore.h"
 #include "generate/extensions.h"
 #include "platform/messages.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmstyle.h"
 #include "windows/playersearch.h"
@@ -131,6 +133,8 @@ frmOptions::frmOptions() : QDialog(nullptr) {
     initExtensionsFrame();
     initButtons();
     initTabOrder();
+    initAccessibleNames();
+    fitToDesktop(this);
 
     registerWindowUnload(WindowSlot::Options, [this] { hide(); });
     // Activations of the program's other windows tell when this one is activated anew.
@@ -301,6 +305,16 @@ void frmOptions::initTabOrder() {
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     setTabOrder(lstExt, cmdStyle);
+}
+
+void frmOptions::initAccessibleNames() {
+    nameAfterLabel(lblWA, txtWinamp);
+    nameAfterLabel(lblNumber, txtNumber);
+    nameAfterLabel(Label6, lstExt);
+    lstExt->setAccessibleDescription(QStringLiteral("The kinds of song files the search looks "
+                                                    "for. ") +
+                                     Label5->text());
+    nameControl(cmdBrowse, cmdBrowse->toolTip());
 }
 
 void frmOptions::showModal(QWidget* owner) {

@@ -120,6 +120,7 @@ private:
     void initExtensionsFrame();
     void initButtons();
     void initTabOrder();
+    void initAccessibleNames();
 
     // The two enabling rules.
     void enableAfterGenerating();

@@ -13,6 +13,8 @@
 #include "generate/styledpick.h"
 #include "platform/display.h"
 #include "platform/messages.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmmain.h"
 #include "windows/frmoptions.h"
@@ -104,6 +106,7 @@ frmPlaylist::frmPlaylist(frmMain& main) : QDialog(nullptr), m_main(main) {
     initButtons();
     initLists();
     initTabOrder();
+    fitToDesktop(this);
 
     registerWindowUnload(WindowSlot::Playlist, [this] {
         m_unloading = true;
@@ -157,11 +160,14 @@ void frmPlaylist::initLists() {
 
     lstFinal = makeList(this, m_finalModel, twipsRect(120, 720, 10215, 2940));
     lstFinal->setFont(terminalFont(9));
+    nameControl(lstFinal, QStringLiteral("Playlist"),
+                QStringLiteral("The songs of the playlist, numbered"));
 
     // The found songs lie below the window's client area and are never seen.
     lstInit = makeList(this, m_initModel, twipsRect(120, 3960, 10215, 2400));
     lstInit->setFont(terminalFont(9, true));
     lstInit->setFocusPolicy(Qt::NoFocus);
+    nameControl(lstInit, QStringLiteral("Found songs"));
 }
 
 void frmPlaylist::initTabOrder() {

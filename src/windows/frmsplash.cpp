@@ -10,6 +10,8 @@
 #include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 #include "windows/frmmain.h"
 #include "windows/splashpicture.h"
@@ -47,6 +49,9 @@ frmSplash::frmSplash(frmMain& main) : QDialog(nullptr), m_main(main) {
     initButton();
     initTimers();
     Form_Load();
+    nameControl(imgSplash, QLatin1String(kAppTitle), QStringLiteral("Splash picture"));
+    nameControl(cmdClose, cmdClose->text(), QStringLiteral("Closes the splash screen"));
+    fitToDesktop(this);
     registerWindowUnload(WindowSlot::Splash, [this] {
         m_unloading = true;
         tmrSplash->stop();

@@ -4,6 +4,8 @@
 #include "app/stylechoices.h"
 #include "core/numbertext.h"
 #include "platform/messages.h"
+#include "windows/accessibletexts.h"
+#include "windows/desktopfit.h"
 #include "windows/formstyle.h"
 
 #include <QCheckBox>
@@ -33,6 +35,7 @@ frmStyle::frmStyle() : QDialog(nullptr) {
     initWindow();
     initChoices();
     initButtons();
+    fitToDesktop(this);
 }
 
 void frmStyle::initWindow() {
@@ -52,6 +55,7 @@ void frmStyle::initChoices() {
                                           "6000)"));
     txtMinutes->setGeometry(twipsRect(2640, 225, 855, 285));
     txtMinutes->setEnabled(false);
+    nameControl(txtMinutes, QStringLiteral("Length in minutes"));
     chkBalance = makeChoice(Frame1, QStringLiteral("Same chance for every folder (album)"),
                             QStringLiteral("Check to draw a folder first and then a song from "
                                            "it, so that big folders do not fill the playlist"),

@@ -38,10 +38,10 @@ int runProgram(int argc, char** argv) {
     // Answered before any window exists, so they work without a display too.
     // A file manager's action names an entry and a folder, never these options.
     const bool entryRun = arguments.value(0) == QLatin1String("--entry");
-    const QString info = entryRun ? QString() : terminalInfoText(arguments);
-    if (!info.isEmpty()) {
-        printOnTerminal(info);
-        return 0;
+    const TerminalAnswer answer = answerBeforeWindows(arguments, environmentNamesNoDisplay());
+    if (!answer.text.isEmpty()) {
+        printOnTerminal(answer.text, answer.onError);
+        return answer.status;
     }
 
     const bool withoutDisplay = prepareDisplayPlatform();

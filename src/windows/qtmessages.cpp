@@ -1,6 +1,11 @@
 #include "windows/qtmessages.h"
 
+#include "windows/accessibletexts.h"
+#include "windows/screenplacement.h"
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace mixgen {
@@ -33,6 +38,21 @@ QMessageBox::StandardButtons boxButtons(MsgButtons buttons) {
     return QMessageBox::Ok;
 }
 
+// What a screen reader calls the box's picture.
+QString iconName(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::None:
+        return QStringLiteral("No icon");
+    case MsgIcon::Information:
+        return QStringLiteral("Information");
+    case MsgIcon::Exclamation:
+        return QStringLiteral("Warning");
+    case MsgIcon::Critical:
+        return QStringLiteral("Stop");
+    }
+    return {};
+}
+
 } // namespace
 
 MsgAnswer QtMessages::show(const QString& caption, const QString& text, MsgIcon icon,
@@ -45,6 +65,13 @@ MsgAnswer QtMessages::show(const QString& caption, const QString& text, MsgIcon 
                     QApplication::activeWindow());
     // File names may hold "<" and "&": the text is never read as markup.
     box.setTextFormat(Qt::PlainText);
+    box.setAccessibleDescription(shownText);
+    if (auto* picture = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label")))
+        nameControl(picture, iconName(icon));
+    // Each answer is described by the question it answers.
+    for (QAbstractButton* answer : box.buttons())
+        answer->setAccessibleDescription(shownText);
+    keepOnScreen(&box);
     if (buttons != MsgButtons::Ok)
         box.setDefaultButton(QMessageBox::Yes);
     // A box waits for the user: show the plain pointer even while a search holds the busy one.

@@ -73,6 +73,33 @@ TEST(HelpText, TerminalOptions) {
     EXPECT_TRUE(terminalInfoText({"--helpme", "-version"}).isEmpty());
 }
 
+// Catches "-h", a mistyped option or a start without display and request being taken for a
+// request (and answered "Set path to search for mp3's first!"), or a request being refused.
+TEST(HelpText, AnswersBeforeTheWindows) {
+    EXPECT_EQ(answerBeforeWindows({"-h"}, false).text, usageText());
+    const TerminalAnswer bogus = answerBeforeWindows({"--bogus", "/P:/a"}, false);
+    EXPECT_EQ(bogus.status, 2);
+    EXPECT_TRUE(bogus.onError);
+    EXPECT_TRUE(bogus.text.contains("'--bogus'") && bogus.text.contains("--help"));
+    EXPECT_FALSE(bogus.text.contains(u'\n'));
+    EXPECT_EQ(answerBeforeWindows({"-x"}, true).status, 2);
+
+    const TerminalAnswer bare = answerBeforeWindows({}, true);
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_TRUE(bare.onError);
+    EXPECT_TRUE(bare.text.contains("display") && bare.text.contains("/P:"));
+    EXPECT_EQ(answerBeforeWindows({" "}, true).status, 2);
+
+    // With a display a bare start opens the windows; requests, the switches' help and an
+    // entry's run go on as before.
+    EXPECT_TRUE(answerBeforeWindows({}, false).text.isEmpty());
+    for (const QStringList& goesOn :
+         {QStringList{"/P:/music/Rock", "-", "Live", "-x"}, QStringList{"/P:/a -b /N:5"},
+          QStringList{"-?"}, QStringList{"--entry", "X", "/a"}})
+        EXPECT_TRUE(answerBeforeWindows(goesOn, true).text.isEmpty())
+            << goesOn.join(' ').toStdString();
+}
+
 // The usage names every switch and both terminal options, one text line each.
 TEST(HelpText, UsageNamesEverySwitch) {
     const QString usage = usageText();

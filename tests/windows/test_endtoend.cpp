@@ -257,9 +257,23 @@ TEST_F(EndToEndTest, HelpVersionAndNothingToDo) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_TRUE(outcome.out.startsWith("Usage: mixgen")) << outcome.out.toStdString();
 
-    outcome = run({});
+    outcome = run({"-h"});
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.err, "");
+    EXPECT_TRUE(outcome.out.startsWith("Usage: mixgen")) << outcome.out.toStdString();
+}
+
+// Catches a start that cannot do anything ending silently with 0, and a mistyped option being
+// taken for a request.
+TEST_F(EndToEndTest, StartsThatCannotServeSayWhy) {
+    Outcome outcome = run({});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_TRUE(outcome.err.contains("need a display")) << outcome.err.toStdString();
+
+    outcome = run({"--bogus"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err.count(u'\n'), 1);
+    EXPECT_TRUE(outcome.err.contains("'--bogus'")) << outcome.err.toStdString();
 }
 
 // The README's demo command: the bundled library, five songs.

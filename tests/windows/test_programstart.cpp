@@ -86,6 +86,13 @@ TEST_F(ProgramStartTest, FolderNamedInLatin1OnTheCommandLineIsSearched) {
               0)
         << errors.toStdString();
     EXPECT_EQ(test::playlistLines(output + ".M3U").size(), 2);
+
+    // Catches the playlist's default place, inside that folder, written under a changed name.
+    EXPECT_EQ(shell("f=\"$MUSIC/$(printf 'Caf\\351 Noir')\" && exec \"$PROGRAM\" \"/P:$f /N:5 /S\"",
+                    &errors),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(shell("test -s \"$MUSIC/$(printf 'Caf\\351 Noir')/MIXGEN.M3U\""), 0);
 }
 
 } // namespace
