@@ -248,6 +248,7 @@ void frmPlaylist::Form_Activate() {
 void frmPlaylist::prepareForRun() {
     m_writeFailed = false;
     m_takesNoInput = true;
+    m_closeAsked = false; // one asked for in a search that ended early is no longer due
     m_found.clear();
     m_initModel->storeChanged();
     m_picked.clear();
