@@ -19,6 +19,7 @@ packages=(
   python3-pyatspi at-spi2-core dbus  # the desktop check reads the windows as a screen reader
   xdotool x11-utils imagemagick   # ... finds them on the screen and takes their pictures
   adwaita-qt6                     # ... and checks them under a dark style
+  bindfs                          # the walk over FUSE folders that share inode numbers (tests, as root)
 )
 
 missing=()
