@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QWidget>
+#include <QWindow>
 #include <qdrawutil.h>
 
 namespace mixgen {
@@ -30,6 +31,16 @@ QFont namedOrSystemFont(const QString& family, QFontDatabase::SystemFont fallbac
 }
 
 } // namespace
+
+void centreOnOwner(QWidget* window, QWidget* owner) {
+    window->winId(); // its native window, so that it can be owned
+    QWidget* ownerWindow = owner->window();
+    ownerWindow->winId();
+    if (window->windowHandle() && ownerWindow->windowHandle())
+        window->windowHandle()->setTransientParent(ownerWindow->windowHandle());
+    window->move(ownerWindow->frameGeometry().center() -
+                 QPoint(window->width() / 2, window->height() / 2));
+}
 
 void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips) {
     window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

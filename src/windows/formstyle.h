@@ -60,6 +60,10 @@ bool captionClipped(const QWidget* control);
 // windows' colour and font, with the keyboard roles of a dialog.
 void setUpFixedWindow(QWidget* window, int widthTwips, int heightTwips);
 
+// Makes window (a dialog owned without being a child) belong to owner's window for the window
+// system, and places it over the middle of that window.
+void centreOnOwner(QWidget* window, QWidget* owner);
+
 // The sunken frame that holds a window's controls, placed in twips.
 QFrame* makeFormFrame(QWidget* parent, const QRect& geometry);
 

@@ -319,14 +319,8 @@ void frmOptions::initAccessibleNames() {
 
 void frmOptions::showModal(QWidget* owner) {
     // Owned without being a child: the window outlives whichever window opened it.
-    if (owner) {
-        create();
-        owner->window()->winId();
-        if (windowHandle() && owner->window()->windowHandle())
-            windowHandle()->setTransientParent(owner->window()->windowHandle());
-        const QRect ownerFrame = owner->window()->frameGeometry();
-        move(ownerFrame.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (owner)
+        centreOnOwner(this, owner);
     setWindowModality(Qt::ApplicationModal);
     cmdApply->setFocus();
     exec();

@@ -86,14 +86,8 @@ void frmStyle::initButtons() {
 }
 
 void frmStyle::showModal(QWidget* owner) {
-    if (owner) {
-        create();
-        owner->window()->winId();
-        if (windowHandle() && owner->window()->windowHandle())
-            windowHandle()->setTransientParent(owner->window()->windowHandle());
-        const QRect ownerFrame = owner->window()->frameGeometry();
-        move(ownerFrame.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (owner)
+        centreOnOwner(this, owner);
     setWindowModality(Qt::ApplicationModal);
     Form_Activate();
     cmdSet->setFocus();
