@@ -29,7 +29,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
-#include <QWindow>
 
 #include <algorithm>
 

@@ -12,7 +12,6 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QWindow>
 
 namespace mixgen {
 
