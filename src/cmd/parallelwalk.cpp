@@ -1,5 +1,6 @@
 #include "parallelwalk.h"
 
+#include "folderaccess.h"
 #include "namecodec.h"
 
 #include <algorithm>
@@ -7,11 +8,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace mixgen::cmd {
 
@@ -20,16 +24,22 @@ namespace {
 // The top levels are cut until there are this many subtrees per thread, or this deep.
 constexpr std::size_t kSubtreesPerThread = 8;
 constexpr int kMostLevelsCut = 4;
-// Threads walk at most this many subtrees per thread ahead of the one being written, so
-// memory stays bounded by a few subtrees' lists.
-constexpr std::size_t kAheadPerThread = 4;
-// A writer that has caught up sleeps until this many more subtrees are walked (fewer than the
-// walkers may run ahead, so they never wait for it meanwhile).
-constexpr std::size_t kWrittenPerWake = 4;
-// While it waits, the writer looks this often whether the walkers work or wait for the disk.
+// A walker claims about a kRunsPerWalker-th of the subtrees left per walker at once, at most
+// kMostSubtreesPerRun: a tree of tens of thousands of small subtrees is claimed in runs, and
+// the last subtrees one by one, so that the walkers end together.
+constexpr std::size_t kRunsPerWalker = 16;
+constexpr std::size_t kMostSubtreesPerRun = 32;
+// Walkers run ahead of what is written while the runs walked and not yet written hold fewer
+// bytes than this, and fewer runs than this per walker: memory stays bounded.
+constexpr std::size_t kMostBytesAhead = std::size_t(16) << 20;
+constexpr std::size_t kRunsAheadPerWalker = 16;
+// While the walkers work, the walk looks this often whether they wait for the disk.
 constexpr auto kLookEvery = std::chrono::milliseconds(10);
-// Walkers that keep less than this share of their cores busy wait for the disk.
+// Walkers that keep less than this share of their cores busy, and block in the kernel at
+// least kBlocksPerWalker times each between two looks, wait for the disk. (Walkers held back
+// by other programs' work also keep few cores busy, but they do not block.)
 constexpr double kBusyShare = 0.5;
+constexpr long kBlocksPerWalker = 4;
 
 // The CPU time the whole process has used.
 std::chrono::nanoseconds processTime() {
@@ -38,30 +48,44 @@ std::chrono::nanoseconds processTime() {
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-// Tells whether the process kept fewer of its cores busy than its walkers could since the last
-// look: then they wait for the disk (a tree not in the cache), and more of them would read
-// more folders at once. Looks at most every kLookEvery.
+// How often the process's threads have given up a core to wait.
+long voluntarySwitches() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
+// Tells whether the walkers kept fewer of their cores busy than they could since the last look
+// while they blocked: then they wait for the disk (a tree not in the cache), and more of them
+// would read more folders at once.
 class DiskWaitWatch {
 public:
     explicit DiskWaitWatch(unsigned cores)
-        : m_cores(cores), m_lookedAt(std::chrono::steady_clock::now()), m_used(processTime()) {}
+        : m_cores(cores), m_lookedAt(std::chrono::steady_clock::now()), m_used(processTime()),
+          m_blocks(voluntarySwitches()) {}
 
-    bool walkersWaitForDisk() {
+    // ownWaits: how often the walk's threads have waited for each other so far.
+    bool walkersWaitForDisk(unsigned walkers, long ownWaits) {
         const auto now = std::chrono::steady_clock::now();
         if (now - m_lookedAt < kLookEvery)
             return false;
         const auto used = processTime();
+        const long blocks = voluntarySwitches() - ownWaits;
         const double busy = std::chrono::duration<double>(used - m_used).count() /
                             std::chrono::duration<double>(now - m_lookedAt).count();
+        const bool waiting =
+            busy < kBusyShare * m_cores && blocks - m_blocks >= kBlocksPerWalker * long(walkers);
         m_lookedAt = now;
         m_used = used;
-        return busy < kBusyShare * m_cores;
+        m_blocks = blocks;
+        return waiting;
     }
 
 private:
     unsigned m_cores;
     std::chrono::steady_clock::time_point m_lookedAt;
     std::chrono::nanoseconds m_used;
+    long m_blocks;
 };
 
 std::string joined(const std::string& folderPath, const std::string& name) {
@@ -76,15 +100,14 @@ struct ParallelWalk::Piece {
     enum class Kind { Files, Subtree };
     Kind kind = Kind::Files;
     std::string openPath;
+    FolderStart start; // how a Subtree piece's folder is opened
     std::string listedPath;
     int filesId = -1;                // a Files piece's number, in the order they were made
     int parent = -1;                 // the number of the Files piece of the folder it lies in
     std::vector<FolderId> ancestors; // the folders entered above it
     FolderId id{};                   // a Files piece's folder, when opened
     bool opened = false;
-    std::vector<std::unique_ptr<ListOutput>> lists; // one per pattern
-    std::vector<FolderId> entered;                  // a Subtree piece's folders, in order
-    bool walked = false;
+    std::vector<std::unique_ptr<ListOutput>> lists; // a Files piece's, one per pattern
 
     std::vector<ListOutput*> listRefs() {
         std::vector<ListOutput*> refs;
@@ -98,6 +121,262 @@ struct ParallelWalk::Piece {
             lists.push_back(std::make_unique<ListOutput>());
     }
 };
+
+// Walks the Subtree pieces on the walkers and writes every piece in order.
+class ParallelWalk::Subtrees {
+public:
+    Subtrees(ParallelWalk& walk, std::vector<Piece>& pieces,
+             const std::vector<const NamePattern*>& patterns,
+             const std::vector<ListOutput*>& outputs)
+        : m_walk(walk), m_pieces(pieces), m_patterns(patterns), m_outputs(outputs),
+          m_skipped(pieces.size(), false) {
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (pieces[i].kind == Piece::Kind::Subtree)
+                m_subtrees.push_back(i);
+        }
+    }
+
+    // Returns the most walkers used at once.
+    unsigned run();
+
+private:
+    // Consecutive subtrees one walker walks at once, into lists of its own one after another.
+    struct Run {
+        std::size_t first = 0; // into m_subtrees
+        std::size_t end = 0;
+        std::vector<std::unique_ptr<ListOutput>> lists; // one per pattern
+        std::vector<ListOutput*> refs;
+        std::vector<std::size_t> ends;        // each list's size after each subtree
+        std::vector<FolderId> entered;        // the folders entered, in order
+        std::vector<std::size_t> enteredEnds; // how many after each subtree
+        std::size_t bytes = 0;
+        bool walked = false;
+    };
+
+    void walker();
+    Run* claim();
+    void walkRun(TreeWalker& walker, Run& run);
+    void writeReady(TreeWalker& walker);
+    void writeRun(TreeWalker& walker, const Run& run);
+    void writeFiles(Piece& piece);
+    void addWalkerIfWaitingForDisk(DiskWaitWatch& watch);
+
+    ParallelWalk& m_walk;
+    std::vector<Piece>& m_pieces;
+    const std::vector<const NamePattern*>& m_patterns;
+    const std::vector<ListOutput*>& m_outputs;
+    std::vector<std::size_t> m_subtrees; // the Subtree pieces, in order
+
+    // Only the thread whose turn it is to write touches these.
+    std::size_t m_at = 0;        // the next piece to write
+    FolderSet m_visited;         // everything entered so far, in walk order
+    std::vector<bool> m_skipped; // by Files piece number: that folder was not walked here
+                                 // (entered already, or unreadable), so nothing below it is
+
+    std::mutex m_mutex;                  // guards what follows
+    std::condition_variable m_roomAhead; // walkers wait here for room to walk ahead
+    std::condition_variable m_done;      // the walk's own thread waits here
+    std::size_t m_nextToClaim = 0;       // into m_subtrees
+    std::deque<Run*> m_runs;             // claimed and not yet written, in order
+    std::vector<std::unique_ptr<Run>> m_allRuns;
+    std::vector<Run*> m_spareRuns;
+    std::size_t m_bytesAhead = 0; // in runs walked and not yet written
+    bool m_writing = false;       // a thread has the turn to write
+    bool m_finished = false;
+    unsigned m_walkers = 0;
+    unsigned m_walkersWaiting = 0;
+    long m_ownWaits = 0; // times the walk's threads slept waiting for each other
+    std::vector<std::thread> m_threads;
+};
+
+unsigned ParallelWalk::Subtrees::run() {
+    while (m_at < m_pieces.size() && m_pieces[m_at].kind == Piece::Kind::Files)
+        writeFiles(m_pieces[m_at++]);
+    if (m_subtrees.empty())
+        return 0;
+    std::unique_lock lock(m_mutex);
+    m_walkers = m_walk.m_threads;
+    for (unsigned i = 0; i < m_walkers; ++i)
+        m_threads.emplace_back([this] { walker(); });
+    DiskWaitWatch watch(
+        std::min(m_walk.m_threads, std::max(1u, std::thread::hardware_concurrency())));
+    do
+        addWalkerIfWaitingForDisk(watch);
+    while (!m_done.wait_for(lock, kLookEvery, [this] { return m_finished; }) && ++m_ownWaits);
+    lock.unlock();
+    for (std::thread& thread : m_threads)
+        thread.join();
+    return m_walkers;
+}
+
+// Called under the lock.
+void ParallelWalk::Subtrees::addWalkerIfWaitingForDisk(DiskWaitWatch& watch) {
+    if (m_walkers >= m_walk.m_mostThreads || m_nextToClaim >= m_subtrees.size())
+        return;
+    const bool waiting = m_walk.m_walkersWaitForDisk
+                             ? m_walk.m_walkersWaitForDisk()
+                             : watch.walkersWaitForDisk(m_walkers, m_ownWaits);
+    if (!waiting)
+        return;
+    ++m_walkers;
+    m_threads.emplace_back([this] { walker(); });
+    m_roomAhead.notify_all();
+}
+
+void ParallelWalk::Subtrees::walker() {
+    // A descriptor table of its own: the walker opens and reads its folders alone, and in
+    // a table no other thread shares the kernel need not count and lock each use of them.
+    // (The folders cut, open before, are in its copy of the table.)
+    ::unshare(CLONE_FILES);
+    TreeWalker walker(m_walk.m_trustEntryTypes, m_walk.m_mostThreads + 1);
+    while (Run* run = claim()) {
+        walkRun(walker, *run);
+        bool write;
+        {
+            const std::lock_guard lock(m_mutex);
+            run->walked = true;
+            m_bytesAhead += run->bytes;
+            write = !m_writing && m_runs.front() == run;
+            m_writing = m_writing || write;
+        }
+        if (write)
+            writeReady(walker);
+    }
+}
+
+ParallelWalk::Subtrees::Run* ParallelWalk::Subtrees::claim() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_nextToClaim >= m_subtrees.size())
+            return nullptr;
+        if (m_bytesAhead < kMostBytesAhead && m_runs.size() < kRunsAheadPerWalker * m_walkers)
+            break;
+        ++m_walkersWaiting;
+        ++m_ownWaits;
+        m_roomAhead.wait(lock);
+        --m_walkersWaiting;
+    }
+    const std::size_t left = m_subtrees.size() - m_nextToClaim;
+    const std::size_t count =
+        std::clamp<std::size_t>(left / (kRunsPerWalker * m_walkers), 1, kMostSubtreesPerRun);
+    Run* run;
+    if (m_spareRuns.empty()) {
+        m_allRuns.push_back(std::make_unique<Run>());
+        run = m_allRuns.back().get();
+    } else {
+        run = m_spareRuns.back();
+        m_spareRuns.pop_back();
+    }
+    run->first = m_nextToClaim;
+    run->end = m_nextToClaim + count;
+    run->walked = false;
+    m_nextToClaim = run->end;
+    m_runs.push_back(run);
+    return run;
+}
+
+void ParallelWalk::Subtrees::walkRun(TreeWalker& walker, Run& run) {
+    if (run.lists.size() != m_patterns.size()) {
+        for (std::size_t p = 0; p < m_patterns.size(); ++p) {
+            run.lists.push_back(std::make_unique<ListOutput>());
+            run.refs.push_back(run.lists.back().get());
+        }
+    }
+    for (auto& list : run.lists)
+        list->clear(); // the buffers of an earlier run are used again
+    run.ends.clear();
+    run.entered.clear();
+    run.enteredEnds.clear();
+    for (std::size_t i = run.first; i < run.end; ++i) {
+        const Piece& piece = m_pieces[m_subtrees[i]];
+        FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
+        walker.walkBelow(piece.start, piece.listedPath, visited, &run.entered, m_patterns,
+                         run.refs);
+        for (const auto& list : run.lists)
+            run.ends.push_back(list->size());
+        run.enteredEnds.push_back(run.entered.size());
+    }
+    run.bytes = 0;
+    for (const auto& list : run.lists)
+        run.bytes += list->size();
+}
+
+// Writes, in order, every piece whose turn has come and whose run is walked; gives the turn up
+// when the run due next is still being walked (its walker takes the turn when done).
+void ParallelWalk::Subtrees::writeReady(TreeWalker& walker) {
+    for (;;) {
+        while (m_at < m_pieces.size() && m_pieces[m_at].kind == Piece::Kind::Files)
+            writeFiles(m_pieces[m_at++]);
+        Run* run;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_at == m_pieces.size()) {
+                m_writing = false;
+                m_finished = true;
+                m_done.notify_one();
+                m_roomAhead.notify_all();
+                return;
+            }
+            if (m_runs.empty() || !m_runs.front()->walked) {
+                m_writing = false;
+                return;
+            }
+            run = m_runs.front();
+        }
+        writeRun(walker, *run);
+        const std::lock_guard lock(m_mutex);
+        m_runs.pop_front();
+        m_bytesAhead -= run->bytes;
+        m_spareRuns.push_back(run);
+        if (m_walkersWaiting > 0)
+            m_roomAhead.notify_all();
+    }
+}
+
+void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
+    const std::size_t lists = run.lists.size();
+    // Where subtree k's lines start in list p.
+    const auto startOf = [&](std::size_t k, std::size_t p) {
+        return k == 0 ? std::size_t(0) : run.ends[(k - 1) * lists + p];
+    };
+    std::size_t copied = 0; // the run's subtrees before it are written or left out
+    const auto copyUpTo = [&](std::size_t k) {
+        for (std::size_t p = 0; k > copied && p < lists; ++p)
+            run.lists[p]->copyTo(*m_outputs[p], startOf(copied, p), startOf(k, p));
+        copied = k;
+    };
+    for (std::size_t k = 0; k < run.end - run.first; ++k) {
+        while (m_pieces[m_at].kind == Piece::Kind::Files) {
+            copyUpTo(k);
+            writeFiles(m_pieces[m_at++]);
+        }
+        const Piece& piece = m_pieces[m_at++];
+        const auto enteredBegin = run.entered.begin() + long(k == 0 ? 0 : run.enteredEnds[k - 1]);
+        const auto enteredEnd = run.entered.begin() + long(run.enteredEnds[k]);
+        if (piece.parent >= 0 && m_skipped[std::size_t(piece.parent)]) {
+            copyUpTo(k); // its folder was walked already, through a link
+            copied = k + 1;
+        } else if (std::any_of(enteredBegin, enteredEnd,
+                               [&](const FolderId& id) { return m_visited.contains(id); })) {
+            copyUpTo(k);
+            copied = k + 1;
+            walker.walkBelow(piece.start, piece.listedPath, m_visited, nullptr, m_patterns,
+                             m_outputs);
+        } else {
+            m_visited.insert(enteredBegin, enteredEnd);
+        }
+    }
+    copyUpTo(run.end - run.first);
+}
+
+void ParallelWalk::Subtrees::writeFiles(Piece& piece) {
+    const bool inSkippedFolder = piece.parent >= 0 && m_skipped[std::size_t(piece.parent)];
+    const bool skip = inSkippedFolder || !piece.opened || !m_visited.insert(piece.id);
+    m_skipped[std::size_t(piece.filesId)] = skip;
+    for (std::size_t p = 0; !skip && p < m_outputs.size(); ++p)
+        m_outputs[p]->appendBytes(piece.lists[p]->takeBytes());
+    piece.lists.clear();
+}
 
 unsigned defaultWalkThreads() {
     return std::max(2u, std::thread::hardware_concurrency());
@@ -147,12 +426,31 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             files.id = listed.id;
             if (!listed.opened && level == 0)
                 return {}; // the folder itself cannot be read
+            // Its subtrees are opened from it, held open meanwhile, rather than each by its
+            // whole path (a folder replaced since it was read is left to the paths).
+            int folderFd = -1;
+            if (listed.opened && !listed.subfolders.empty()) {
+                folderFd = openFolderAt(AT_FDCWD, files.openPath.c_str());
+                FolderId now{};
+                if (folderFd >= 0 && (!identify(folderFd, now) || !(now == listed.id))) {
+                    ::close(folderFd);
+                    folderFd = -1;
+                }
+                if (folderFd >= 0)
+                    m_cutFolders.push_back(folderFd);
+            }
             const int filesId = files.filesId;
             cut.push_back(std::move(files));
-            for (const std::string& name : listed.subfolders) {
+            for (std::size_t i = 0; i < listed.subfolders.size(); ++i) {
+                const std::string& name = listed.subfolders[i];
                 Piece subtree;
                 subtree.kind = Piece::Kind::Subtree;
                 subtree.openPath = joined(piece.openPath, name);
+                if (folderFd >= 0)
+                    subtree.start = {folderFd, name, listed.subfolderInodes[i], listed.id,
+                                     listed.facts};
+                else
+                    subtree.start.name = subtree.openPath;
                 subtree.listedPath = piece.listedPath;
                 subtree.listedPath.append(name);
                 subtree.listedPath.push_back('/');
@@ -170,132 +468,14 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
 void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
                                 const std::vector<const NamePattern*>& patterns,
                                 const std::vector<ListOutput*>& outputs) {
-    std::vector<std::size_t> subtrees;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].kind == Piece::Kind::Subtree)
-            subtrees.push_back(i);
-    }
+    Subtrees subtrees(*this, pieces, patterns, outputs);
+    m_mostWalkersUsed = std::max(m_mostWalkersUsed, subtrees.run());
+}
 
-    // A thread is woken only when what it waits for has come: the writer when the piece it
-    // writes next is walked, a walker when there is room ahead again. Waking every thread
-    // for every piece costs thousands of needless switches on a big tree.
-    std::mutex mutex;
-    std::condition_variable walkedOne; // the writer waits here
-    std::condition_variable roomAhead; // walkers wait here
-    std::size_t nextToWalk = 0;        // into subtrees
-    std::size_t written = 0;           // subtrees written so far
-    std::size_t walked = 0;            // subtrees walked so far, in any order
-    // While the writer waits: the piece it writes next, and how many must be walked by then.
-    const Piece* writerWaitsFor = nullptr;
-    std::size_t writerWaitsUntil = 0;
-    unsigned walkersWaiting = 0;
-    unsigned walkers = m_threads;
-    std::size_t ahead = kAheadPerThread * walkers;
-
-    const auto worker = [&] {
-        // A descriptor table of its own: the walker opens and reads its folders alone, and in
-        // a table no other thread shares the kernel need not count and lock each use of them.
-        ::unshare(CLONE_FILES);
-        TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
-        for (;;) {
-            std::size_t index;
-            {
-                std::unique_lock lock(mutex);
-                ++walkersWaiting;
-                roomAhead.wait(lock, [&] {
-                    return nextToWalk >= subtrees.size() || nextToWalk < written + ahead;
-                });
-                --walkersWaiting;
-                if (nextToWalk >= subtrees.size())
-                    return;
-                index = subtrees[nextToWalk++];
-            }
-            Piece& piece = pieces[index];
-            piece.makeLists(patterns.size());
-            FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
-            walker.walkBelow(piece.openPath, piece.listedPath, visited, &piece.entered, patterns,
-                             piece.listRefs());
-            bool wakeWriter;
-            {
-                const std::lock_guard lock(mutex);
-                piece.walked = true;
-                ++walked;
-                wakeWriter = writerWaitsFor != nullptr && writerWaitsFor->walked &&
-                             walked >= writerWaitsUntil;
-            }
-            if (wakeWriter)
-                walkedOne.notify_one();
-        }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned i = 0; i < walkers; ++i)
-        threads.emplace_back(worker);
-    // Called by the writer, under the lock, whenever it is about to wait: one more walker
-    // when those at work wait for the disk.
-    DiskWaitWatch watch(std::min(m_threads, std::max(1u, std::thread::hardware_concurrency())));
-    const auto addWalkerIfWaitingForDisk = [&] {
-        if (walkers >= m_mostThreads || nextToWalk >= subtrees.size())
-            return;
-        if (!(m_walkersWaitForDisk ? m_walkersWaitForDisk() : watch.walkersWaitForDisk()))
-            return;
-        ++walkers;
-        ahead = kAheadPerThread * walkers;
-        threads.emplace_back(worker);
-        roomAhead.notify_all();
-    };
-
-    // Everything entered so far, in walk order: what a single walk would have visited.
-    FolderSet visited;
-    // By Files piece number: that folder was not walked here (entered already, or unreadable),
-    // so nothing below it is either.
-    std::vector<bool> skipped(pieces.size(), false);
-    for (Piece& piece : pieces) {
-        if (piece.kind == Piece::Kind::Subtree) {
-            std::unique_lock lock(mutex);
-            if (!piece.walked) {
-                // Once asleep, the writer waits for a few pieces, not for each one.
-                writerWaitsFor = &piece;
-                writerWaitsUntil = std::min(subtrees.size(), written + kWrittenPerWake);
-                const auto ready = [&] { return piece.walked && walked >= writerWaitsUntil; };
-                do
-                    addWalkerIfWaitingForDisk();
-                while (!walkedOne.wait_for(lock, kLookEvery, ready));
-                writerWaitsFor = nullptr;
-            }
-        }
-        const bool inSkippedFolder = piece.parent >= 0 && skipped[std::size_t(piece.parent)];
-        if (piece.kind == Piece::Kind::Files) {
-            const bool skip = inSkippedFolder || !piece.opened || !visited.insert(piece.id);
-            skipped[std::size_t(piece.filesId)] = skip;
-            for (std::size_t p = 0; !skip && p < outputs.size(); ++p)
-                outputs[p]->appendBytes(piece.lists[p]->takeBytes());
-        } else if (inSkippedFolder) {
-            // its folder was walked already, through a link
-        } else if (std::any_of(piece.entered.begin(), piece.entered.end(),
-                               [&](const FolderId& id) { return visited.contains(id); })) {
-            m_walker.walkBelow(piece.openPath, piece.listedPath, visited, nullptr, patterns,
-                               outputs);
-        } else {
-            visited.insert(piece.entered.begin(), piece.entered.end());
-            for (std::size_t p = 0; p < outputs.size(); ++p)
-                outputs[p]->appendBytes(piece.lists[p]->takeBytes());
-        }
-        piece.lists.clear();
-        piece.entered = {};
-        if (piece.kind == Piece::Kind::Subtree) {
-            bool wakeWalkers;
-            {
-                const std::lock_guard lock(mutex);
-                ++written;
-                wakeWalkers = walkersWaiting > 0;
-            }
-            if (wakeWalkers)
-                roomAhead.notify_all();
-        }
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    m_mostWalkersUsed = std::max(m_mostWalkersUsed, walkers);
+void ParallelWalk::closeCutFolders() {
+    for (const int fd : m_cutFolders)
+        ::close(fd);
+    m_cutFolders.clear();
 }
 
 bool ParallelWalk::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
@@ -303,10 +483,10 @@ bool ParallelWalk::walk(const std::string& folder, const std::vector<const NameP
     if (m_threads < 2)
         return m_walker.walk(folder, patterns, outputs);
     std::vector<Piece> pieces = cutIntoPieces(folder, patterns);
-    if (pieces.empty())
-        return false;
-    walkSubtrees(pieces, patterns, outputs);
-    return true;
+    if (!pieces.empty())
+        walkSubtrees(pieces, patterns, outputs);
+    closeCutFolders();
+    return !pieces.empty();
 }
 
 } // namespace mixgen::cmd

@@ -36,18 +36,21 @@ public:
 
 private:
     struct Piece;
+    class Subtrees;
 
     std::vector<Piece> cutIntoPieces(const std::string& folder,
                                      const std::vector<const NamePattern*>& patterns);
     void walkSubtrees(std::vector<Piece>& pieces, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs);
+    void closeCutFolders();
 
     bool m_trustEntryTypes;
     unsigned m_threads;
     unsigned m_mostThreads;
     std::function<bool()> m_walkersWaitForDisk;
     unsigned m_mostWalkersUsed = 0;
-    TreeWalker m_walker; // this thread's: the top levels, and subtrees walked again in order
+    TreeWalker m_walker;           // this thread's: the top levels
+    std::vector<int> m_cutFolders; // the folders cut, open while their subtrees are walked
 };
 
 // The number of threads a walk starts with by default: one per core, at least two.

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,17 @@ namespace mixgen::cmd {
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
+// Where a walk starts: a folder opened by name from an open folder (AT_FDCWD: name is a path).
+// When the parent's entry told the folder's inode (see Listed), the folder is known by it
+// without a stat, as every subfolder of a walk is.
+struct FolderStart {
+    int parentFd = AT_FDCWD;
+    std::string name;
+    ino_t entryInode = 0;
+    FolderId parentId{};
+    FileSystemFacts parentFacts{};
+};
+
 class TreeWalker {
 public:
     // trustEntryTypes false makes every entry's type unknown, as some file systems report
@@ -42,13 +54,20 @@ public:
     bool walkBelow(const std::string& openPath, const std::string& listedPath, FolderSet& visited,
                    std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
+    // The same, the folder opened as start says (its parent must stay open meanwhile).
+    bool walkBelow(const FolderStart& start, const std::string& listedPath, FolderSet& visited,
+                   std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
+                   const std::vector<ListOutput*>& outputs);
 
     // One folder alone: its own matching files, and its subfolders' names (UTF-8, in walk
-    // order, names with line breaks left out) without walking them.
+    // order, names with line breaks left out) without walking them, each with the inode its
+    // entry gave (0 when a stat must tell), and the facts of the folder's file system.
     struct Listed {
         bool opened = false;
         FolderId id{};
+        FileSystemFacts facts{};
         std::vector<std::string> subfolders;
+        std::vector<ino_t> subfolderInodes;
     };
     Listed listFolder(const std::string& openPath, const std::string& listedPath,
                       const std::vector<const NamePattern*>& patterns,
@@ -78,12 +97,13 @@ private:
     void walkFolder(std::size_t depth);
     // Reads the open folder at depth, writes its matching files and sorts its subfolders.
     void listFiles(std::size_t depth);
-    int openRoot(const std::string& openPath, const std::string& listedPath,
+    int openRoot(const FolderStart& start, const std::string& listedPath,
                  const std::vector<const NamePattern*>& patterns,
                  const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
     // Opens the subfolder named child.openName and learns its id; -1 when it cannot be read.
-    int openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child);
+    int openSubfolder(int parentFd, const FolderId& parentId, const FileSystemFacts& parentFacts,
+                      ino_t entryInode, Level& child);
     bool firstVisit(const FolderId& id);
     void finishWalk();
     // The level's descriptor, opening it again (and the levels above it) when it was closed.
@@ -100,7 +120,8 @@ private:
     std::string m_path;                       // the current folder's path as listed, ending in "/"
     std::vector<char> m_records;              // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
-    std::size_t m_mostOpen; // folders kept open at once
+    int m_rootParentFd = AT_FDCWD; // the root is opened again from it
+    std::size_t m_mostOpen;        // folders kept open at once
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
     FolderSet* m_visited = nullptr;
