@@ -15,6 +15,7 @@
 
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mixgen::cmd {
@@ -40,6 +41,8 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 // by other programs' work also keep few cores busy, but they do not block.)
 constexpr double kBusyShare = 0.5;
 constexpr long kBlocksPerWalker = 4;
+// A folder of the top levels this big (some 25,000 entries) is read by all threads at once.
+constexpr std::size_t kShareFoldersFrom = std::size_t(1) << 20;
 
 // The CPU time the whole process has used.
 std::chrono::nanoseconds processTime() {
@@ -388,8 +391,76 @@ unsigned defaultMostWalkThreads() {
 
 ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned mostThreads)
     : m_trustEntryTypes(trustEntryTypes), m_threads(std::max(1u, threads)),
-      m_mostThreads(std::max(m_threads, mostThreads)),
+      m_mostThreads(std::max(m_threads, mostThreads)), m_shareFoldersFrom(kShareFoldersFrom),
       m_walker(trustEntryTypes, m_mostThreads + 1) {}
+
+TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
+                                               const std::string& listedPath,
+                                               const std::vector<const NamePattern*>& patterns,
+                                               const std::vector<ListOutput*>& outputs) {
+    std::vector<FolderPart> parts{FolderPart{}};
+    if (const int fd = openFolderAt(AT_FDCWD, openPath.c_str()); fd >= 0) {
+        struct stat info;
+        if (::fstat(fd, &info) == 0 && std::size_t(info.st_size) >= m_shareFoldersFrom)
+            parts = folderParts(factsOf(fd), m_threads);
+        ::close(fd);
+    }
+    if (parts.size() == 1)
+        return m_walker.listFolder(openPath, listedPath, patterns, outputs);
+
+    std::vector<TreeWalker::Listed> listed(parts.size());
+    std::vector<std::vector<std::unique_ptr<ListOutput>>> lists(parts.size());
+    std::vector<std::vector<ListOutput*>> refs(parts.size());
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        for (std::size_t p = 0; p < patterns.size(); ++p) {
+            lists[i].push_back(std::make_unique<ListOutput>());
+            refs[i].push_back(lists[i].back().get());
+        }
+    }
+    std::vector<std::thread> readers;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        readers.emplace_back([&, i] {
+            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
+            listed[i] = walker.listFolder(openPath, listedPath, patterns, refs[i], parts[i]);
+        });
+    }
+    listed[0] = m_walker.listFolder(openPath, listedPath, patterns, refs[0], parts[0]);
+    for (std::thread& reader : readers)
+        reader.join();
+    for (const TreeWalker::Listed& part : listed) {
+        if (!part.opened || !(part.id == listed[0].id)) // replaced meanwhile: read it whole
+            return m_walker.listFolder(openPath, listedPath, patterns, outputs);
+    }
+
+    for (std::size_t p = 0; p < patterns.size(); ++p) {
+        std::vector<std::string> sorted;
+        for (auto& partLists : lists)
+            sorted.push_back(partLists[p]->takeBytes());
+        mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
+    }
+    // The subfolders, merged the same way.
+    TreeWalker::Listed merged = std::move(listed[0]);
+    for (std::size_t i = 1; i < listed.size(); ++i) {
+        TreeWalker::Listed both = merged;
+        both.subfolders.clear();
+        both.subfolderInodes.clear();
+        std::size_t a = 0;
+        std::size_t b = 0;
+        const TreeWalker::Listed& next = listed[i];
+        while (a < merged.subfolders.size() || b < next.subfolders.size()) {
+            const bool fromNext = a == merged.subfolders.size() ||
+                                  (b < next.subfolders.size() &&
+                                   lessCaseInsensitive(next.subfolders[b], merged.subfolders[a]));
+            const TreeWalker::Listed& from = fromNext ? next : merged;
+            std::size_t& at = fromNext ? b : a;
+            both.subfolders.push_back(from.subfolders[at]);
+            both.subfolderInodes.push_back(from.subfolderInodes[at]);
+            ++at;
+        }
+        merged = std::move(both);
+    }
+    return merged;
+}
 
 std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
@@ -421,7 +492,7 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             files.ancestors = piece.ancestors;
             files.makeLists(patterns.size());
             const TreeWalker::Listed listed =
-                m_walker.listFolder(files.openPath, files.listedPath, patterns, files.listRefs());
+                listCutFolder(files.openPath, files.listedPath, patterns, files.listRefs());
             files.opened = listed.opened;
             files.id = listed.id;
             if (!listed.opened && level == 0)

@@ -31,6 +31,9 @@ public:
     void tellDiskWaitsBy(std::function<bool()> walkersWaitForDisk) {
         m_walkersWaitForDisk = std::move(walkersWaitForDisk);
     }
+    // Folders of the top levels at least this big (in bytes, as a stat gives a folder's size)
+    // are read by several threads at once.
+    void shareFoldersFrom(std::size_t bytes) { m_shareFoldersFrom = bytes; }
     // The most walkers a walk has had at once.
     unsigned mostWalkersUsed() const { return m_mostWalkersUsed; }
 
@@ -42,6 +45,9 @@ private:
                                      const std::vector<const NamePattern*>& patterns);
     void walkSubtrees(std::vector<Piece>& pieces, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs);
+    TreeWalker::Listed listCutFolder(const std::string& openPath, const std::string& listedPath,
+                                     const std::vector<const NamePattern*>& patterns,
+                                     const std::vector<ListOutput*>& outputs);
     void closeCutFolders();
 
     bool m_trustEntryTypes;
@@ -49,6 +55,7 @@ private:
     unsigned m_mostThreads;
     std::function<bool()> m_walkersWaitForDisk;
     unsigned m_mostWalkersUsed = 0;
+    std::size_t m_shareFoldersFrom;
     TreeWalker m_walker;           // this thread's: the top levels
     std::vector<int> m_cutFolders; // the folders cut, open while their subtrees are walked
 };

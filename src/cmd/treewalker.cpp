@@ -132,14 +132,24 @@ bool TreeWalker::walkBelow(const FolderStart& start, const std::string& listedPa
 TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath,
                                           const std::string& listedPath,
                                           const std::vector<const NamePattern*>& patterns,
-                                          const std::vector<ListOutput*>& outputs) {
+                                          const std::vector<ListOutput*>& outputs,
+                                          const FolderPart& part) {
     Listed listed;
-    if (openRoot(FolderStart{AT_FDCWD, openPath}, listedPath, patterns, outputs) < 0)
+    const int fd = openRoot(FolderStart{AT_FDCWD, openPath}, listedPath, patterns, outputs);
+    if (fd < 0)
         return listed;
     listed.opened = true;
     listed.id = m_levels.front().id;
     listed.facts = m_levels.front().facts;
+    if (!part.whole()) {
+        if (!partHoldsEntries(fd, part) || ::lseek(fd, part.from, SEEK_SET) < 0) {
+            finishWalk();
+            return listed;
+        }
+        m_partEnd = part.until;
+    }
     listFiles(0);
+    m_partEnd = -1;
     const Level& level = m_levels.front();
     for (const Entry& folder : level.folders) {
         const std::string_view name(level.names.data() + folder.nameOffset, folder.nameLength);
@@ -219,6 +229,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
         std::int64_t lastOffset = 0;
         for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
             const char* record = base + at;
+            if (m_partEnd >= 0 && lastOffset >= m_partEnd) // the entries past the part's end
+                return true;
             std::memcpy(&lastOffset, record + kOffsetAt, sizeof lastOffset);
             unsigned short recordLength;
             std::memcpy(&recordLength, record + kRecordLengthAt, sizeof recordLength);
@@ -267,7 +279,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
         }
         // Saves the read that would only say "nothing more" (one in two, as most folders
         // fit in one read). A read cut short, by a signal say, ends at another offset.
-        if (level.facts.endOffsetIsFinal && lastOffset == kEndOfFolderOffset)
+        if ((level.facts.endOffsetIsFinal && lastOffset == kEndOfFolderOffset) ||
+            (m_partEnd >= 0 && lastOffset >= m_partEnd))
             return true;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "folderaccess.h"
+#include "folderparts.h"
 #include "folderset.h"
 #include "listoutput.h"
 #include "namepattern.h"
@@ -69,9 +70,10 @@ public:
         std::vector<std::string> subfolders;
         std::vector<ino_t> subfolderInodes;
     };
+    // Given a part, only the entries that lie in it (see folderparts.h).
     Listed listFolder(const std::string& openPath, const std::string& listedPath,
                       const std::vector<const NamePattern*>& patterns,
-                      const std::vector<ListOutput*>& outputs);
+                      const std::vector<ListOutput*>& outputs, const FolderPart& part = {});
 
 private:
     struct Entry {
@@ -124,6 +126,7 @@ private:
     std::size_t m_mostOpen;        // folders kept open at once
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
+    std::int64_t m_partEnd = -1;      // the read of a part ends with the entry that leads here
     FolderSet* m_visited = nullptr;
     std::vector<FolderId>* m_entered = nullptr;
 };

@@ -79,3 +79,39 @@ TEST(ParallelWalk, WalkersAddedWhileItRunsListWhatOneThreadLists) {
 }
 
 } // namespace
+
+namespace {
+
+// Catches a huge folder read in parts that loses, repeats or misorders an entry where the parts
+// meet, or takes an entry of an empty part twice: a big folder (mostly emptied, so that parts
+// hold nothing; read whole on file systems without positions) shared by 2, 3 and 16 threads.
+TEST(ParallelWalk, FoldersReadInPartsListWhatOneThreadLists) {
+    TempTree tree;
+    for (int i = 0; i < 1500; ++i) {
+        const std::string n = std::to_string(i * 7919 % 1500);
+        tree.file("Track " + n + (i % 3 ? ".mp3" : ".WAV"));
+        if (i % 100 == 7)
+            tree.file("sub " + std::to_string(i) + "/inner.mp3");
+    }
+    tree.link("a link", "sub 7"); // walked through the link, not again by its own name
+    for (int i = 0; i < 800; ++i) {
+        const fs::path emptied = tree.root() / "emptied" / ("gone " + std::to_string(i) + ".mp3");
+        fs::create_directories(emptied.parent_path());
+        std::ofstream(emptied) << "x";
+        if (i % 200 != 0)
+            fs::remove(emptied);
+    }
+
+    TreeWalker single;
+    const std::vector<std::string> expected = listed(single, tree.root());
+    const std::vector<std::string> emptied = listed(single, tree.root() / "emptied");
+    ASSERT_NE(expected[0].find("a link/inner.mp3"), std::string::npos);
+    for (unsigned threads : {2u, 3u, 16u}) {
+        ParallelWalk parts(true, threads);
+        parts.shareFoldersFrom(0);
+        EXPECT_EQ(listed(parts, tree.root()), expected) << threads << " threads";
+        EXPECT_EQ(listed(parts, tree.root() / "emptied"), emptied) << threads << " threads";
+    }
+}
+
+} // namespace
