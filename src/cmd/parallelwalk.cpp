@@ -99,30 +99,26 @@ std::string joined(const std::string& folderPath, const std::string& name) {
 
 } // namespace
 
+// A folder read while cutting: its own files are one piece, its subfolders' subtrees others.
+struct ParallelWalk::CutFolder {
+    std::string openPath;
+    std::string listedPath;
+    int parent = -1;                 // the cut folder it lies in
+    std::vector<FolderId> ancestors; // the folders entered above it
+    FolderId id{};
+    FileSystemFacts facts{};
+    bool opened = false;
+    int fd = -1; // held open while its subtrees are walked, which are opened from it
+    std::vector<std::unique_ptr<ListOutput>> lists; // its own files, one list per pattern
+};
+
+// A piece of the walk, small: a tree of tens of thousands of top-level folders has as many.
 struct ParallelWalk::Piece {
     enum class Kind { Files, Subtree };
     Kind kind = Kind::Files;
-    std::string openPath;
-    FolderStart start; // how a Subtree piece's folder is opened
-    std::string listedPath;
-    int filesId = -1;                // a Files piece's number, in the order they were made
-    int parent = -1;                 // the number of the Files piece of the folder it lies in
-    std::vector<FolderId> ancestors; // the folders entered above it
-    FolderId id{};                   // a Files piece's folder, when opened
-    bool opened = false;
-    std::vector<std::unique_ptr<ListOutput>> lists; // a Files piece's, one per pattern
-
-    std::vector<ListOutput*> listRefs() {
-        std::vector<ListOutput*> refs;
-        for (auto& list : lists)
-            refs.push_back(list.get());
-        return refs;
-    }
-    void makeLists(std::size_t count) {
-        lists.clear();
-        for (std::size_t i = 0; i < count; ++i)
-            lists.push_back(std::make_unique<ListOutput>());
-    }
+    int folder = -1;  // Files: its cut folder; Subtree: the cut folder it lies in
+    std::string name; // Subtree: the subfolder's name
+    ino_t inode = 0;  // Subtree: as the entry gave it (0: a stat tells)
 };
 
 // Walks the Subtree pieces on the walkers and writes every piece in order.
@@ -131,8 +127,8 @@ public:
     Subtrees(ParallelWalk& walk, std::vector<Piece>& pieces,
              const std::vector<const NamePattern*>& patterns,
              const std::vector<ListOutput*>& outputs)
-        : m_walk(walk), m_pieces(pieces), m_patterns(patterns), m_outputs(outputs),
-          m_skipped(pieces.size(), false) {
+        : m_walk(walk), m_pieces(pieces), m_folders(walk.m_folders), m_patterns(patterns),
+          m_outputs(outputs), m_skipped(walk.m_folders.size(), false) {
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             if (pieces[i].kind == Piece::Kind::Subtree)
                 m_subtrees.push_back(i);
@@ -161,11 +157,15 @@ private:
     void walkRun(TreeWalker& walker, Run& run);
     void writeReady(TreeWalker& walker);
     void writeRun(TreeWalker& walker, const Run& run);
-    void writeFiles(Piece& piece);
+    void writeFiles(CutFolder& folder);
+    // How a subtree is opened and listed (reusing start's and listedPath's buffers).
+    void startOf(const Piece& piece, FolderStart& start, std::string& listedPath) const;
+    FolderSet ancestorsOf(const Piece& piece) const;
     void addWalkerIfWaitingForDisk(DiskWaitWatch& watch);
 
     ParallelWalk& m_walk;
     std::vector<Piece>& m_pieces;
+    std::vector<CutFolder>& m_folders;
     const std::vector<const NamePattern*>& m_patterns;
     const std::vector<ListOutput*>& m_outputs;
     std::vector<std::size_t> m_subtrees; // the Subtree pieces, in order
@@ -173,7 +173,7 @@ private:
     // Only the thread whose turn it is to write touches these.
     std::size_t m_at = 0;        // the next piece to write
     FolderSet m_visited;         // everything entered so far, in walk order
-    std::vector<bool> m_skipped; // by Files piece number: that folder was not walked here
+    std::vector<bool> m_skipped; // by cut folder: that folder was not walked here
                                  // (entered already, or unreadable), so nothing below it is
 
     std::mutex m_mutex;                  // guards what follows
@@ -194,7 +194,7 @@ private:
 
 unsigned ParallelWalk::Subtrees::run() {
     while (m_at < m_pieces.size() && m_pieces[m_at].kind == Piece::Kind::Files)
-        writeFiles(m_pieces[m_at++]);
+        writeFiles(m_folders[std::size_t(m_pieces[m_at++].folder)]);
     if (m_subtrees.empty())
         return 0;
     std::unique_lock lock(m_mutex);
@@ -290,11 +290,13 @@ void ParallelWalk::Subtrees::walkRun(TreeWalker& walker, Run& run) {
     run.ends.clear();
     run.entered.clear();
     run.enteredEnds.clear();
+    FolderStart start;
+    std::string listedPath;
     for (std::size_t i = run.first; i < run.end; ++i) {
         const Piece& piece = m_pieces[m_subtrees[i]];
-        FolderSet visited(piece.ancestors.begin(), piece.ancestors.end());
-        walker.walkBelow(piece.start, piece.listedPath, visited, &run.entered, m_patterns,
-                         run.refs);
+        FolderSet visited = ancestorsOf(piece);
+        startOf(piece, start, listedPath);
+        walker.walkBelow(start, listedPath, visited, &run.entered, m_patterns, run.refs);
         for (const auto& list : run.lists)
             run.ends.push_back(list->size());
         run.enteredEnds.push_back(run.entered.size());
@@ -309,7 +311,7 @@ void ParallelWalk::Subtrees::walkRun(TreeWalker& walker, Run& run) {
 void ParallelWalk::Subtrees::writeReady(TreeWalker& walker) {
     for (;;) {
         while (m_at < m_pieces.size() && m_pieces[m_at].kind == Piece::Kind::Files)
-            writeFiles(m_pieces[m_at++]);
+            writeFiles(m_folders[std::size_t(m_pieces[m_at++].folder)]);
         Run* run;
         {
             const std::lock_guard lock(m_mutex);
@@ -339,32 +341,34 @@ void ParallelWalk::Subtrees::writeReady(TreeWalker& walker) {
 void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
     const std::size_t lists = run.lists.size();
     // Where subtree k's lines start in list p.
-    const auto startOf = [&](std::size_t k, std::size_t p) {
+    const auto startAt = [&](std::size_t k, std::size_t p) {
         return k == 0 ? std::size_t(0) : run.ends[(k - 1) * lists + p];
     };
     std::size_t copied = 0; // the run's subtrees before it are written or left out
     const auto copyUpTo = [&](std::size_t k) {
         for (std::size_t p = 0; k > copied && p < lists; ++p)
-            run.lists[p]->copyTo(*m_outputs[p], startOf(copied, p), startOf(k, p));
+            run.lists[p]->copyTo(*m_outputs[p], startAt(copied, p), startAt(k, p));
         copied = k;
     };
     for (std::size_t k = 0; k < run.end - run.first; ++k) {
         while (m_pieces[m_at].kind == Piece::Kind::Files) {
             copyUpTo(k);
-            writeFiles(m_pieces[m_at++]);
+            writeFiles(m_folders[std::size_t(m_pieces[m_at++].folder)]);
         }
         const Piece& piece = m_pieces[m_at++];
         const auto enteredBegin = run.entered.begin() + long(k == 0 ? 0 : run.enteredEnds[k - 1]);
         const auto enteredEnd = run.entered.begin() + long(run.enteredEnds[k]);
-        if (piece.parent >= 0 && m_skipped[std::size_t(piece.parent)]) {
+        if (m_skipped[std::size_t(piece.folder)]) {
             copyUpTo(k); // its folder was walked already, through a link
             copied = k + 1;
         } else if (std::any_of(enteredBegin, enteredEnd,
                                [&](const FolderId& id) { return m_visited.contains(id); })) {
             copyUpTo(k);
             copied = k + 1;
-            walker.walkBelow(piece.start, piece.listedPath, m_visited, nullptr, m_patterns,
-                             m_outputs);
+            FolderStart start;
+            std::string listedPath;
+            startOf(piece, start, listedPath);
+            walker.walkBelow(start, listedPath, m_visited, nullptr, m_patterns, m_outputs);
         } else {
             m_visited.insert(enteredBegin, enteredEnd);
         }
@@ -372,13 +376,35 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
     copyUpTo(run.end - run.first);
 }
 
-void ParallelWalk::Subtrees::writeFiles(Piece& piece) {
-    const bool inSkippedFolder = piece.parent >= 0 && m_skipped[std::size_t(piece.parent)];
-    const bool skip = inSkippedFolder || !piece.opened || !m_visited.insert(piece.id);
-    m_skipped[std::size_t(piece.filesId)] = skip;
+void ParallelWalk::Subtrees::writeFiles(CutFolder& folder) {
+    const bool inSkippedFolder = folder.parent >= 0 && m_skipped[std::size_t(folder.parent)];
+    const bool skip = inSkippedFolder || !folder.opened || !m_visited.insert(folder.id);
+    m_skipped[std::size_t(&folder - m_folders.data())] = skip;
     for (std::size_t p = 0; !skip && p < m_outputs.size(); ++p)
-        m_outputs[p]->appendBytes(piece.lists[p]->takeBytes());
-    piece.lists.clear();
+        m_outputs[p]->appendBytes(folder.lists[p]->takeBytes());
+    folder.lists.clear();
+}
+
+void ParallelWalk::Subtrees::startOf(const Piece& piece, FolderStart& start,
+                                     std::string& listedPath) const {
+    const CutFolder& in = m_folders[std::size_t(piece.folder)];
+    if (in.fd >= 0) {
+        start.parentFd = in.fd;
+        start.name.assign(piece.name);
+        start.entryInode = piece.inode;
+        start.parentId = in.id;
+        start.parentFacts = in.facts;
+    } else {
+        start = FolderStart{AT_FDCWD, joined(in.openPath, piece.name)};
+    }
+    listedPath.assign(in.listedPath).append(piece.name).push_back('/');
+}
+
+FolderSet ParallelWalk::Subtrees::ancestorsOf(const Piece& piece) const {
+    const CutFolder& in = m_folders[std::size_t(piece.folder)];
+    FolderSet ancestors(in.ancestors.begin(), in.ancestors.end());
+    ancestors.insert(in.id);
+    return ancestors;
 }
 
 unsigned defaultWalkThreads() {
@@ -393,6 +419,8 @@ ParallelWalk::ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned most
     : m_trustEntryTypes(trustEntryTypes), m_threads(std::max(1u, threads)),
       m_mostThreads(std::max(m_threads, mostThreads)), m_shareFoldersFrom(kShareFoldersFrom),
       m_walker(trustEntryTypes, m_mostThreads + 1) {}
+
+ParallelWalk::~ParallelWalk() = default;
 
 TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
                                                const std::string& listedPath,
@@ -441,19 +469,20 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     // The subfolders, merged the same way.
     TreeWalker::Listed merged = std::move(listed[0]);
     for (std::size_t i = 1; i < listed.size(); ++i) {
-        TreeWalker::Listed both = merged;
-        both.subfolders.clear();
-        both.subfolderInodes.clear();
+        TreeWalker::Listed both;
+        both.opened = merged.opened;
+        both.id = merged.id;
+        both.facts = merged.facts;
         std::size_t a = 0;
         std::size_t b = 0;
-        const TreeWalker::Listed& next = listed[i];
+        TreeWalker::Listed& next = listed[i];
         while (a < merged.subfolders.size() || b < next.subfolders.size()) {
             const bool fromNext = a == merged.subfolders.size() ||
                                   (b < next.subfolders.size() &&
                                    lessCaseInsensitive(next.subfolders[b], merged.subfolders[a]));
-            const TreeWalker::Listed& from = fromNext ? next : merged;
+            TreeWalker::Listed& from = fromNext ? next : merged;
             std::size_t& at = fromNext ? b : a;
-            both.subfolders.push_back(from.subfolders[at]);
+            both.subfolders.push_back(std::move(from.subfolders[at]));
             both.subfolderInodes.push_back(from.subfolderInodes[at]);
             ++at;
         }
@@ -465,11 +494,9 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
 std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
                             const std::vector<const NamePattern*>& patterns) {
+    m_folders.clear();
     std::vector<Piece> pieces(1);
-    int filesMade = 0;
-    pieces[0].kind = Piece::Kind::Subtree;
-    pieces[0].openPath = folder.empty() ? "." : folder;
-    pieces[0].listedPath = folder;
+    pieces[0].kind = Piece::Kind::Subtree; // the whole tree, at first
 
     for (int level = 0; level < kMostLevelsCut; ++level) {
         const auto subtrees = std::count_if(pieces.begin(), pieces.end(), [](const Piece& p) {
@@ -484,51 +511,46 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
                 continue;
             }
             // A subtree becomes its folder's own files, then its subfolders' subtrees.
-            Piece files;
-            files.openPath = piece.openPath;
-            files.listedPath = piece.listedPath;
-            files.filesId = filesMade++;
-            files.parent = piece.parent;
-            files.ancestors = piece.ancestors;
-            files.makeLists(patterns.size());
-            const TreeWalker::Listed listed =
-                listCutFolder(files.openPath, files.listedPath, patterns, files.listRefs());
+            CutFolder files;
+            if (piece.folder < 0) {
+                files.openPath = folder.empty() ? "." : folder;
+                files.listedPath = folder;
+            } else {
+                const CutFolder& in = m_folders[std::size_t(piece.folder)];
+                files.openPath = joined(in.openPath, piece.name);
+                files.listedPath = in.listedPath + piece.name + '/';
+                files.parent = piece.folder;
+                files.ancestors = in.ancestors;
+                files.ancestors.push_back(in.id);
+            }
+            std::vector<ListOutput*> refs;
+            for (std::size_t p = 0; p < patterns.size(); ++p) {
+                files.lists.push_back(std::make_unique<ListOutput>());
+                refs.push_back(files.lists.back().get());
+            }
+            TreeWalker::Listed listed =
+                listCutFolder(files.openPath, files.listedPath, patterns, refs);
             files.opened = listed.opened;
             files.id = listed.id;
+            files.facts = listed.facts;
             if (!listed.opened && level == 0)
                 return {}; // the folder itself cannot be read
             // Its subtrees are opened from it, held open meanwhile, rather than each by its
             // whole path (a folder replaced since it was read is left to the paths).
-            int folderFd = -1;
             if (listed.opened && !listed.subfolders.empty()) {
-                folderFd = openFolderAt(AT_FDCWD, files.openPath.c_str());
+                files.fd = openFolderAt(AT_FDCWD, files.openPath.c_str());
                 FolderId now{};
-                if (folderFd >= 0 && (!identify(folderFd, now) || !(now == listed.id))) {
-                    ::close(folderFd);
-                    folderFd = -1;
+                if (files.fd >= 0 && (!identify(files.fd, now) || !(now == listed.id))) {
+                    ::close(files.fd);
+                    files.fd = -1;
                 }
-                if (folderFd >= 0)
-                    m_cutFolders.push_back(folderFd);
             }
-            const int filesId = files.filesId;
-            cut.push_back(std::move(files));
+            const int filesAt = int(m_folders.size());
+            m_folders.push_back(std::move(files));
+            cut.push_back({Piece::Kind::Files, filesAt, {}, 0});
             for (std::size_t i = 0; i < listed.subfolders.size(); ++i) {
-                const std::string& name = listed.subfolders[i];
-                Piece subtree;
-                subtree.kind = Piece::Kind::Subtree;
-                subtree.openPath = joined(piece.openPath, name);
-                if (folderFd >= 0)
-                    subtree.start = {folderFd, name, listed.subfolderInodes[i], listed.id,
-                                     listed.facts};
-                else
-                    subtree.start.name = subtree.openPath;
-                subtree.listedPath = piece.listedPath;
-                subtree.listedPath.append(name);
-                subtree.listedPath.push_back('/');
-                subtree.parent = filesId;
-                subtree.ancestors = piece.ancestors;
-                subtree.ancestors.push_back(listed.id);
-                cut.push_back(std::move(subtree));
+                cut.push_back({Piece::Kind::Subtree, filesAt, std::move(listed.subfolders[i]),
+                               listed.subfolderInodes[i]});
             }
         }
         pieces = std::move(cut);
@@ -544,9 +566,11 @@ void ParallelWalk::walkSubtrees(std::vector<Piece>& pieces,
 }
 
 void ParallelWalk::closeCutFolders() {
-    for (const int fd : m_cutFolders)
-        ::close(fd);
-    m_cutFolders.clear();
+    for (const CutFolder& folder : m_folders) {
+        if (folder.fd >= 0)
+            ::close(folder.fd);
+    }
+    m_folders.clear();
 }
 
 bool ParallelWalk::walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,

@@ -21,6 +21,7 @@ public:
     // The walk starts on threads walkers; while they wait for the disk rather than work (a
     // tree not in the cache), more are added, up to mostThreads (never fewer than threads).
     ParallelWalk(bool trustEntryTypes, unsigned threads, unsigned mostThreads = 0);
+    ~ParallelWalk();
 
     // As TreeWalker::walk.
     bool walk(const std::string& folder, const std::vector<const NamePattern*>& patterns,
@@ -38,6 +39,7 @@ public:
     unsigned mostWalkersUsed() const { return m_mostWalkersUsed; }
 
 private:
+    struct CutFolder;
     struct Piece;
     class Subtrees;
 
@@ -56,8 +58,8 @@ private:
     std::function<bool()> m_walkersWaitForDisk;
     unsigned m_mostWalkersUsed = 0;
     std::size_t m_shareFoldersFrom;
-    TreeWalker m_walker;           // this thread's: the top levels
-    std::vector<int> m_cutFolders; // the folders cut, open while their subtrees are walked
+    TreeWalker m_walker;              // this thread's: the top levels
+    std::vector<CutFolder> m_folders; // the folders read while cutting, in the order read
 };
 
 // The number of threads a walk starts with by default: one per core, at least two.
