@@ -40,12 +40,12 @@ after_exit() {
     perf trace -e exit_group,rename -- "$1" "$(request)" 2>&1 >/dev/null |
         awk '/exit_group/ && !seen { seen = 1; e = $1 } /rename\(/ && seen { print $1 - e; exit }'
 }
-# Milliseconds the program adds to the interpreter: from its exec to the interpreter's, and from
-# the interpreter's exit (the first) to its own (the last).
+# Milliseconds the program adds to the interpreter: from its start (perf trace's time 0) to the
+# interpreter's exec, and from the interpreter's exit (the first) to its own (the last).
 added() {
     perf trace -e execve,exit_group -- "$1" "$(request)" 2>&1 >/dev/null |
-        awk '/execve\(/ { e[++ne] = $1 } /exit_group\(/ { x[++nx] = $1 }
-             END { printf "%.1f\n", (e[2] - e[1]) + (x[nx] - x[1]) }'
+        awk '/mixgen-cmd\/[0-9]+ execve\(/ { s = $1 } /exit_group\(/ { x[++nx] = $1 }
+             END { printf "%.1f\n", s + (x[nx] - x[1]) }'
 }
 peak_kib() { /usr/bin/time -f %M "$1" "$(request)" 2>&1 >/dev/null | tail -1; }
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2)] }'; }
