@@ -460,12 +460,40 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
             return m_walker.listFolder(openPath, listedPath, patterns, outputs);
     }
 
+    // Each pattern's parts are merged on their own: the biggest first, each by the thread
+    // with the least to merge so far.
+    std::vector<std::size_t> bySize(patterns.size());
+    std::vector<std::size_t> sizes(patterns.size(), 0);
     for (std::size_t p = 0; p < patterns.size(); ++p) {
-        std::vector<std::string> sorted;
-        for (auto& partLists : lists)
-            sorted.push_back(partLists[p]->takeBytes());
-        mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
+        bySize[p] = p;
+        for (const auto& partLists : lists)
+            sizes[p] += partLists[p]->size();
     }
+    std::sort(bySize.begin(), bySize.end(),
+              [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+    std::vector<std::vector<std::size_t>> shares(parts.size());
+    std::vector<std::size_t> load(parts.size(), 0);
+    for (const std::size_t p : bySize) {
+        const auto least = std::min_element(load.begin(), load.end()) - load.begin();
+        shares[std::size_t(least)].push_back(p);
+        load[std::size_t(least)] += sizes[p];
+    }
+    const auto merge = [&](const std::vector<std::size_t>& share) {
+        for (const std::size_t p : share) {
+            std::vector<std::string> sorted;
+            for (auto& partLists : lists)
+                sorted.push_back(partLists[p]->takeBytes());
+            mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
+        }
+    };
+    std::vector<std::thread> mergers;
+    for (std::size_t i = 1; i < shares.size(); ++i) {
+        if (!shares[i].empty())
+            mergers.emplace_back(merge, std::cref(shares[i]));
+    }
+    merge(shares[0]);
+    for (std::thread& merger : mergers)
+        merger.join();
     // The subfolders, merged the same way.
     TreeWalker::Listed merged = std::move(listed[0]);
     for (std::size_t i = 1; i < listed.size(); ++i) {
