@@ -115,3 +115,37 @@ TEST(ParallelWalk, FoldersReadInPartsListWhatOneThreadLists) {
 }
 
 } // namespace
+
+namespace {
+
+// Catches a run of small subtrees written with a subtree's lines twice, lost or out of order
+// when a subtree in the middle of the run is walked again or left out (a link took its
+// folders first): hundreds of top-level folders are claimed many to a run.
+TEST(ParallelWalk, RunsOfSubtreesWithLinksListWhatOneThreadLists) {
+    TempTree tree;
+    const auto artist = [](int n) {
+        std::string number = std::to_string(n);
+        return "Artist " + std::string(3 - number.size(), '0') + number;
+    };
+    for (int n = 0; n < 300; ++n) {
+        tree.file(artist(n) + "/Album/a.mp3");
+        tree.file(artist(n) + "/Album/b.mp3");
+        tree.file(artist(n) + "/Album/c.wav");
+    }
+    tree.link(artist(50) + "/next", "../" + artist(51));               // the run's next subtree
+    tree.link(artist(120) + "/back", "../" + artist(10));              // walked runs before
+    tree.link(artist(200) + "/Album/up", "../..");                     // a loop to the top
+    tree.link(artist(250) + "/ahead", "../" + artist(299) + "/Album"); // the very last one's
+
+    TreeWalker single;
+    const std::vector<std::string> expected = listed(single, tree.root());
+    ASSERT_NE(expected[0].find(artist(50) + "/next/Album/a.mp3"), std::string::npos);
+    ASSERT_EQ(expected[0].find(artist(51) + "/Album/a.mp3"), std::string::npos);
+    ASSERT_EQ(expected[0].find(artist(120) + "/back/"), std::string::npos);
+    for (unsigned threads : {2u, 3u, 16u}) {
+        ParallelWalk walk(true, threads);
+        EXPECT_EQ(listed(walk, tree.root()), expected) << threads << " threads";
+    }
+}
+
+} // namespace
