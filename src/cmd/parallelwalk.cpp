@@ -4,6 +4,7 @@
 #include "namecodec.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -41,7 +42,9 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 // by other programs' work also keep few cores busy, but they do not block.)
 constexpr double kBusyShare = 0.5;
 constexpr long kBlocksPerWalker = 4;
-// A folder of the top levels this big (some 25,000 entries) is read by all threads at once.
+// A folder of the top levels this big (some 25,000 entries) is read by all threads at once, in
+// this many parts per thread, which they claim one by one, so that none waits for another.
+constexpr unsigned kPartsPerThread = 2;
 constexpr std::size_t kShareFoldersFrom = std::size_t(1) << 20;
 
 // The CPU time the whole process has used.
@@ -430,7 +433,7 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     if (const int fd = openFolderAt(AT_FDCWD, openPath.c_str()); fd >= 0) {
         struct stat info;
         if (::fstat(fd, &info) == 0 && std::size_t(info.st_size) >= m_shareFoldersFrom)
-            parts = folderParts(factsOf(fd), m_threads);
+            parts = folderParts(factsOf(fd), kPartsPerThread * m_threads);
         ::close(fd);
     }
     if (parts.size() == 1)
@@ -445,14 +448,19 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
             refs[i].push_back(lists[i].back().get());
         }
     }
-    std::vector<std::thread> readers;
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        readers.emplace_back([&, i] {
-            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
+    std::atomic<std::size_t> nextPart{0};
+    const auto read = [&](TreeWalker& walker) {
+        for (std::size_t i; (i = nextPart.fetch_add(1)) < parts.size();)
             listed[i] = walker.listFolder(openPath, listedPath, patterns, refs[i], parts[i]);
+    };
+    std::vector<std::thread> readers;
+    for (unsigned t = 1; t < m_threads; ++t) {
+        readers.emplace_back([&] {
+            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
+            read(walker);
         });
     }
-    listed[0] = m_walker.listFolder(openPath, listedPath, patterns, refs[0], parts[0]);
+    read(m_walker);
     for (std::thread& reader : readers)
         reader.join();
     for (const TreeWalker::Listed& part : listed) {
@@ -471,8 +479,8 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     }
     std::sort(bySize.begin(), bySize.end(),
               [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
-    std::vector<std::vector<std::size_t>> shares(parts.size());
-    std::vector<std::size_t> load(parts.size(), 0);
+    std::vector<std::vector<std::size_t>> shares(m_threads);
+    std::vector<std::size_t> load(m_threads, 0);
     for (const std::size_t p : bySize) {
         const auto least = std::min_element(load.begin(), load.end()) - load.begin();
         shares[std::size_t(least)].push_back(p);
