@@ -18,8 +18,8 @@ public:
     // Forgets the writes told so far, so the descriptor waits for the next.
     void drain();
     // Ends the watch; call it as soon as no more writes matter. The system takes its time to
-    // let go of a watch (milliseconds, more on a busy machine), and closing the descriptor
-    // waits for that: a thread of its own closes it, so that the program never waits.
+    // let go of a watch (milliseconds), and closing the descriptor waits for that: ended early,
+    // it is done by the time the watch is destroyed.
     void stop();
 
 private:

@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <sys/inotify.h>
-#include <thread>
 #include <unistd.h>
 
 namespace mixgen {
@@ -22,16 +21,14 @@ FolderWrites::FolderWrites(const QString& folder) {
 
 FolderWrites::~FolderWrites() {
     stop();
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void FolderWrites::stop() {
-    if (m_fd < 0)
-        return;
     if (m_watch >= 0)
         ::inotify_rm_watch(m_fd, m_watch);
     m_watch = -1;
-    std::thread([fd = m_fd] { ::close(fd); }).detach();
-    m_fd = -1;
 }
 
 void FolderWrites::drain() {
