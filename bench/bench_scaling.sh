@@ -13,24 +13,7 @@ runs="${RUNS:-3}"
 [[ -x "$program" ]] || { echo "no program at $program" >&2; exit 2; }
 
 make_tree() { # files
-    local root="/tmp/mixgen-scale-$1"
-    [[ -e "$root.complete" ]] && return
-    echo "making $root (once)..." >&2
-    python3 - "$root" "$1" <<'PY'
-import os, sys
-root, total = sys.argv[1], int(sys.argv[2])
-exts = ['mp3','MP3','mp3','mp2','wma','wav','mod','it','xm','s3m','flac','jpg','mp3','ogg','txt','mp3']
-n = a = 0
-while n < total:
-    for b in range(50):
-        d = f'{root}/Artist {a:05d}/Album {b:02d}'
-        os.makedirs(d, exist_ok=True)
-        for t in range(8):
-            os.close(os.open(f'{d}/{t:02d} Track {n}.{exts[(a+b+t)%len(exts)]}', os.O_CREAT|os.O_WRONLY, 0o644))
-            n += 1
-    a += 1
-PY
-    touch "$root.complete"
+    python3 "$here/bench/maketree.py" albums "/tmp/mixgen-scale-$1" "$1"
 }
 
 source "$here/bench/benchenv.sh"

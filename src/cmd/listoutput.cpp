@@ -64,35 +64,68 @@ void ListOutput::closeBlock() {
         flush(); // the buffer is kept for what follows
         return;
     }
+    m_blocksSize += m_bytes.size();
     m_blocks.push_back(std::move(m_bytes));
     m_bytes = std::string();
 }
 
 void ListOutput::appendBytes(std::string&& bytes) {
     if (bytes.size() < kKeptWhole) {
-        if (m_bytes.size() + bytes.size() > kBlock)
-            closeBlock();
-        if (m_bytes.capacity() < kBlock)
-            m_bytes.reserve(kBlock);
-        m_bytes.append(bytes);
+        appendBytes(std::string_view(bytes));
         return;
     }
-    if (!m_bytes.empty())
+    if (!m_bytes.empty()) {
+        m_blocksSize += m_bytes.size();
         m_blocks.push_back(std::move(m_bytes));
+    }
     m_bytes.clear();
+    m_blocksSize += bytes.size();
     m_blocks.push_back(std::move(bytes));
     if (m_fd >= 0)
         flush();
+}
+
+void ListOutput::appendBytes(std::string_view bytes) {
+    if (m_bytes.size() + bytes.size() > kBlock)
+        closeBlock();
+    if (m_bytes.capacity() < kBlock)
+        m_bytes.reserve(kBlock);
+    m_bytes.append(bytes);
+}
+
+void ListOutput::copyTo(ListOutput& target, std::size_t from, std::size_t to) const {
+    std::size_t blockStart = 0;
+    for (const std::string& block : m_blocks) {
+        const std::size_t blockEnd = blockStart + block.size();
+        if (from < blockEnd && to > blockStart) {
+            const std::size_t begin = std::max(from, blockStart);
+            target.appendBytes(
+                std::string_view(block).substr(begin - blockStart, std::min(to, blockEnd) - begin));
+        }
+        blockStart = blockEnd;
+    }
+    if (to > blockStart) {
+        const std::size_t begin = std::max(from, blockStart);
+        target.appendBytes(std::string_view(m_bytes).substr(begin - blockStart, to - begin));
+    }
+}
+
+void ListOutput::clear() {
+    m_blocks.clear();
+    m_blocksSize = 0;
+    m_bytes.clear();
 }
 
 std::string ListOutput::takeBytes() {
     if (m_blocks.empty())
         return std::move(m_bytes);
     std::string all;
+    all.reserve(size());
     for (const std::string& block : m_blocks)
         all.append(block);
     all.append(m_bytes);
     m_blocks.clear();
+    m_blocksSize = 0;
     m_bytes.clear();
     return all;
 }
@@ -117,6 +150,7 @@ bool ListOutput::writeTo(int fd) {
         m_error = errno;
     }
     m_blocks.clear();
+    m_blocksSize = 0;
     // A streamed output fills the same buffer again: its memory is kept, not given back and
     // asked for anew a page at a time.
     m_bytes.clear();

@@ -38,8 +38,17 @@ public:
     // Lines gathered elsewhere, already in the list's form. A big block is kept (or written)
     // as it is, not copied: a walk hands over its pieces' lists this way.
     void appendBytes(std::string&& bytes);
+    // The same, copied: the lines stay where they are.
+    void appendBytes(std::string_view bytes);
     // Hands over what is gathered (for an output that is not streamed).
     std::string takeBytes();
+
+    // What is gathered (and not yet written to the stream), in bytes.
+    std::size_t size() const { return m_blocksSize + m_bytes.size(); }
+    // Appends the gathered bytes from..to (offsets into what size() counts) to target.
+    void copyTo(ListOutput& target, std::size_t from, std::size_t to) const;
+    // Forgets what is gathered but keeps the buffer, to gather the next lines in it.
+    void clear();
 
     // Writes what is gathered to the stream, if any. False when that failed.
     bool flush();
@@ -62,6 +71,7 @@ private:
     // block, so a big list is gathered in blocks of their own rather than copied again each
     // time its buffer doubles.
     std::vector<std::string> m_blocks;
+    std::size_t m_blocksSize = 0;
     std::string m_bytes;
     int m_fd = -1;
     bool m_failed = false;

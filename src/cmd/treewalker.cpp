@@ -50,7 +50,7 @@ bool TreeWalker::walk(const std::string& folder, const std::vector<const NamePat
     return walkBelow(folder.empty() ? "." : folder, folder, visited, nullptr, patterns, outputs);
 }
 
-int TreeWalker::openRoot(const std::string& openPath, const std::string& listedPath,
+int TreeWalker::openRoot(const FolderStart& start, const std::string& listedPath,
                          const std::vector<const NamePattern*>& patterns,
                          const std::vector<ListOutput*>& outputs) {
     m_patterns = &patterns;
@@ -78,16 +78,25 @@ int TreeWalker::openRoot(const std::string& openPath, const std::string& listedP
     if (m_levels.empty())
         m_levels.emplace_back();
     Level& root = m_levels.front();
-    root.openName = openPath;
-    const int fd = openFolderAt(AT_FDCWD, root.openName.c_str());
-    if (fd < 0)
-        return -1;
-    if (!identify(fd, root.id)) {
-        ::close(fd);
-        errno = EIO;
-        return -1;
+    root.openName = start.name;
+    m_rootParentFd = start.parentFd;
+    int fd;
+    if (start.parentFd == AT_FDCWD) {
+        fd = openFolderAt(AT_FDCWD, root.openName.c_str());
+        if (fd < 0)
+            return -1;
+        if (!identify(fd, root.id)) {
+            ::close(fd);
+            errno = EIO;
+            return -1;
+        }
+        root.facts = factsOf(fd);
+    } else {
+        fd = openSubfolder(start.parentFd, start.parentId, start.parentFacts, start.entryInode,
+                           root);
+        if (fd < 0)
+            return -1;
     }
-    root.facts = factsOf(fd);
     m_shallowestOpen = 0;
     opened(0, fd);
     return fd;
@@ -103,7 +112,15 @@ bool TreeWalker::walkBelow(const std::string& openPath, const std::string& liste
                            FolderSet& visited, std::vector<FolderId>* entered,
                            const std::vector<const NamePattern*>& patterns,
                            const std::vector<ListOutput*>& outputs) {
-    if (openRoot(openPath, listedPath, patterns, outputs) < 0)
+    return walkBelow(FolderStart{AT_FDCWD, openPath}, listedPath, visited, entered, patterns,
+                     outputs);
+}
+
+bool TreeWalker::walkBelow(const FolderStart& start, const std::string& listedPath,
+                           FolderSet& visited, std::vector<FolderId>* entered,
+                           const std::vector<const NamePattern*>& patterns,
+                           const std::vector<ListOutput*>& outputs) {
+    if (openRoot(start, listedPath, patterns, outputs) < 0)
         return false;
     m_visited = &visited;
     m_entered = entered;
@@ -116,19 +133,31 @@ bool TreeWalker::walkBelow(const std::string& openPath, const std::string& liste
 TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath,
                                           const std::string& listedPath,
                                           const std::vector<const NamePattern*>& patterns,
-                                          const std::vector<ListOutput*>& outputs) {
+                                          const std::vector<ListOutput*>& outputs,
+                                          const FolderPart& part) {
     Listed listed;
-    if (openRoot(openPath, listedPath, patterns, outputs) < 0)
+    const int fd = openRoot(FolderStart{AT_FDCWD, openPath}, listedPath, patterns, outputs);
+    if (fd < 0)
         return listed;
     listed.opened = true;
     listed.id = m_levels.front().id;
     listed.facts = m_levels.front().facts;
+    if (!part.whole()) {
+        if (!partHoldsEntries(fd, part) || ::lseek(fd, part.from, SEEK_SET) < 0) {
+            finishWalk();
+            return listed;
+        }
+        m_partEnd = part.until;
+    }
     listFiles(0);
+    m_partEnd = -1;
     const Level& level = m_levels.front();
     for (const Entry& folder : level.folders) {
         const std::string_view name(level.names.data() + folder.nameOffset, folder.nameLength);
-        if (!holdsLineBreak(name))
+        if (!holdsLineBreak(name)) {
             listed.subfolders.emplace_back(name);
+            listed.subfolderInodes.push_back(folder.inode);
+        }
     }
     finishWalk();
     return listed;
@@ -176,7 +205,7 @@ int TreeWalker::folderFd(std::size_t depth) {
     Level& level = m_levels[depth];
     if (level.fd >= 0)
         return level.fd;
-    const int parent = depth == 0 ? AT_FDCWD : folderFd(depth - 1);
+    const int parent = depth == 0 ? m_rootParentFd : folderFd(depth - 1);
     if (parent < 0 && depth != 0)
         return -1;
     const int fd = openFolderAt(parent, level.openName.c_str());
@@ -209,6 +238,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
         std::int64_t lastOffset = 0;
         for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
             const char* record = base + at;
+            if (m_partEnd >= 0 && lastOffset >= m_partEnd) // the entries past the part's end
+                return true;
             std::memcpy(&lastOffset, record + kOffsetAt, sizeof lastOffset);
             unsigned short recordLength;
             std::memcpy(&recordLength, record + kRecordLengthAt, sizeof recordLength);
@@ -257,7 +288,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
         }
         // Saves the read that would only say "nothing more" (one in two, as most folders
         // fit in one read). A read cut short, by a signal say, ends at another offset.
-        if (level.facts.endOffsetIsFinal && lastOffset == kEndOfFolderOffset)
+        if ((level.facts.endOffsetIsFinal && lastOffset == kEndOfFolderOffset) ||
+            (m_partEnd >= 0 && lastOffset >= m_partEnd))
             return true;
     }
 }
@@ -289,14 +321,15 @@ void TreeWalker::listFiles(std::size_t depth) {
     });
 }
 
-int TreeWalker::openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child) {
+int TreeWalker::openSubfolder(int parentFd, const FolderId& parentId,
+                              const FileSystemFacts& parentFacts, ino_t entryInode, Level& child) {
     // Most subfolders lie on their parent's file system and are no links: then the entry
     // tells what the folder is, and the stat is saved.
     if (entryInode != 0) {
         const int fd = openSubfolderOnSameDevice(parentFd, child.openName.c_str());
         if (fd >= 0) {
-            child.id = {parent.id.device, entryInode};
-            child.facts = parent.facts;
+            child.id = {parentId.device, entryInode};
+            child.facts = parentFacts;
             return fd;
         }
     }
@@ -307,7 +340,7 @@ int TreeWalker::openSubfolder(int parentFd, const Level& parent, ino_t entryInod
         ::close(fd);
         return -1;
     }
-    child.facts = child.id.device == parent.id.device ? parent.facts : factsOf(fd);
+    child.facts = child.id.device == parentId.device ? parentFacts : factsOf(fd);
     return fd;
 }
 
@@ -328,7 +361,7 @@ void TreeWalker::walkFolder(std::size_t depth) {
         if (parent < 0)
             break;
         next.openName.assign(name);
-        const int child = openSubfolder(parent, level, folder.inode, next);
+        const int child = openSubfolder(parent, level.id, level.facts, folder.inode, next);
         if (child < 0) // unreadable: skipped
             continue;
         if (!firstVisit(next.id, next.facts, depth + 1)) {

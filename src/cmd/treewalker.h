@@ -1,6 +1,7 @@
 #pragma once
 
 #include "folderaccess.h"
+#include "folderparts.h"
 #include "folderset.h"
 #include "listoutput.h"
 #include "namepattern.h"
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <fcntl.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +26,17 @@ namespace mixgen::cmd {
 //
 // One walk serves several patterns at once; each pattern's lines go to its own output, in
 // walk order, exactly as separate walks would give them.
+// Where a walk starts: a folder opened by name from an open folder (AT_FDCWD: name is a path).
+// When the parent's entry told the folder's inode (see Listed), the folder is known by it
+// without a stat, as every subfolder of a walk is.
+struct FolderStart {
+    int parentFd = AT_FDCWD;
+    std::string name;
+    ino_t entryInode = 0;
+    FolderId parentId{};
+    FileSystemFacts parentFacts{};
+};
+
 class TreeWalker {
 public:
     // trustEntryTypes false makes every entry's type unknown, as some file systems report
@@ -43,6 +56,10 @@ public:
     bool walkBelow(const std::string& openPath, const std::string& listedPath, FolderSet& visited,
                    std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
                    const std::vector<ListOutput*>& outputs);
+    // The same, the folder opened as start says (its parent must stay open meanwhile).
+    bool walkBelow(const FolderStart& start, const std::string& listedPath, FolderSet& visited,
+                   std::vector<FolderId>* entered, const std::vector<const NamePattern*>& patterns,
+                   const std::vector<ListOutput*>& outputs);
 
     // A folder whose reading failed part way (a disk error, say): its path as listed (ending
     // in "/") and the error. The files read before the failure are listed.
@@ -60,16 +77,19 @@ public:
     void setFoldersAbove(std::vector<FolderId> above) { m_above = std::move(above); }
 
     // One folder alone: its own matching files, and its subfolders' names (UTF-8, in walk
-    // order, names with line breaks left out) without walking them.
+    // order, names with line breaks left out) without walking them, each with the inode its
+    // entry gave (0 when a stat must tell), and the facts of the folder's file system.
     struct Listed {
         bool opened = false;
         FolderId id{};
-        FileSystemFacts facts;
+        FileSystemFacts facts{};
         std::vector<std::string> subfolders;
+        std::vector<ino_t> subfolderInodes;
     };
+    // Given a part, only the entries that lie in it (see folderparts.h).
     Listed listFolder(const std::string& openPath, const std::string& listedPath,
                       const std::vector<const NamePattern*>& patterns,
-                      const std::vector<ListOutput*>& outputs);
+                      const std::vector<ListOutput*>& outputs, const FolderPart& part = {});
 
 private:
     struct Entry {
@@ -95,12 +115,13 @@ private:
     void walkFolder(std::size_t depth);
     // Reads the open folder at depth, writes its matching files and sorts its subfolders.
     void listFiles(std::size_t depth);
-    int openRoot(const std::string& openPath, const std::string& listedPath,
+    int openRoot(const FolderStart& start, const std::string& listedPath,
                  const std::vector<const NamePattern*>& patterns,
                  const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
     // Opens the subfolder named child.openName and learns its id; -1 when it cannot be read.
-    int openSubfolder(int parentFd, const Level& parent, ino_t entryInode, Level& child);
+    int openSubfolder(int parentFd, const FolderId& parentId, const FileSystemFacts& parentFacts,
+                      ino_t entryInode, Level& child);
     // Whether the folder with id and facts, below the levels 0 to depth - 1, is to be walked
     // (and is then marked as walked).
     bool firstVisit(const FolderId& id, const FileSystemFacts& facts, std::size_t depth);
@@ -119,9 +140,11 @@ private:
     std::string m_path;                       // the current folder's path as listed, ending in "/"
     std::vector<char> m_records;              // what getdents64 hands back, reused for every folder
     std::deque<Level> m_levels;
-    std::size_t m_mostOpen; // folders kept open at once
+    int m_rootParentFd = AT_FDCWD; // the root is opened again from it
+    std::size_t m_mostOpen;        // folders kept open at once
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
+    std::int64_t m_partEnd = -1;      // the read of a part ends with the entry that leads here
     FolderSet* m_visited = nullptr;
     std::vector<FolderId> m_above; // the folders above the walk's own
     std::vector<PartlyRead> m_partlyRead;

@@ -28,12 +28,17 @@ inline QString cmdProgram() {
 
 // Runs program (the interpreter unless given) with the arguments; childSetup runs in the
 // child before it starts the program.
+// MIXGEN_TEST_WALK_THREADS=N runs the interpreter on N walk threads, unless a test chooses.
 inline CmdRun runProgram(const QString& program, const QStringList& arguments,
                          const std::function<void()>& childSetup = {}) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
-    process.start(program, arguments);
+    QStringList all = arguments;
+    const QString threads = qEnvironmentVariable("MIXGEN_TEST_WALK_THREADS");
+    if (program == cmdProgram() && !threads.isEmpty() && !arguments.contains("--threads"))
+        all = QStringList{"--threads", threads} + arguments;
+    process.start(program, all);
     CmdRun run;
     if (!process.waitForStarted(10000)) {
         ADD_FAILURE() << "cannot start " << program.toStdString();

@@ -94,3 +94,30 @@ TEST(ListOutput, ManySmallPiecesCrossBlocksInOrder) {
 }
 
 } // namespace
+
+namespace {
+
+// Catches a copy of gathered lines that is cut or shifted where one block ends and the next
+// begins: the walkers' lists are copied out a piece at a time.
+TEST(ListOutput, CopiesAnyStretchOfWhatIsGathered) {
+    ListOutput gathered;
+    std::string all;
+    for (int i = 0; i < 80'000; ++i) { // about 1.8 MB: more than one block
+        const std::string name = "song " + std::to_string(i) + ".mp3";
+        gathered.append("music/", name);
+        all += "music/" + name + "\r\n";
+    }
+    ASSERT_EQ(gathered.size(), all.size());
+    const std::size_t blockEnd = std::size_t(1) << 20;
+    for (const auto& [from, to] : {std::pair<std::size_t, std::size_t>{0, 10},
+                                   {blockEnd - 700, blockEnd - 3},
+                                   {blockEnd - 5, blockEnd + 5},
+                                   {blockEnd, all.size()},
+                                   {0, all.size()}}) {
+        ListOutput copy;
+        gathered.copyTo(copy, std::min(from, all.size()), std::min(to, all.size()));
+        EXPECT_EQ(copy.takeBytes(), all.substr(from, to - from)) << from << ".." << to;
+    }
+}
+
+} // namespace

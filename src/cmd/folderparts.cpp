@@ -1,0 +1,86 @@
+#include "folderparts.h"
+
+#include "namecodec.h"
+
+#include <cstring>
+#include <string_view>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace mixgen::cmd {
+
+namespace {
+
+// The position after the first entry read from position at (the next entry's position),
+// -1 when none follows at.
+std::int64_t offsetAfterFirstEntry(int fd, std::int64_t at) {
+    if (::lseek(fd, at, SEEK_SET) < 0)
+        return -1;
+    alignas(8) char records[4096]; // room for the longest name's record
+    long got;
+    do {
+        got = ::syscall(SYS_getdents64, fd, records, sizeof records);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0)
+        return -1;
+    std::int64_t offset;
+    std::memcpy(&offset, records + 8, sizeof offset); // after the inode
+    return offset;
+}
+
+} // namespace
+
+std::vector<FolderPart> folderParts(const FileSystemFacts& facts, unsigned count) {
+    if (!facts.endOffsetIsFinal || count < 2)
+        return {FolderPart{}};
+    // ext4's positions of a hashed folder's entries: half the hash in the high 32 bits, so
+    // below 2^63; the folder's end is kEndOfFolderOffset.
+    const std::int64_t step = kEndOfFolderOffset / count;
+    std::vector<FolderPart> parts;
+    for (unsigned i = 0; i < count; ++i)
+        parts.push_back({i * step, i + 1 == count ? -1 : (i + 1) * step});
+    return parts;
+}
+
+bool partHoldsEntries(int fd, const FolderPart& part) {
+    if (part.until < 0)
+        return true;
+    const std::int64_t first = offsetAfterFirstEntry(fd, part.from);
+    return first >= 0 && first != offsetAfterFirstEntry(fd, part.until);
+}
+
+void mergeSortedLines(const std::vector<std::string>& sorted, std::size_t prefixLength,
+                      ListOutput& out) {
+    struct Head {
+        std::string_view rest; // the lines not yet merged
+        std::string_view line;
+        std::string_view name;
+    };
+    std::vector<Head> heads;
+    const auto advance = [prefixLength](Head& head) {
+        const std::size_t end = head.rest.find('\n');
+        head.line = head.rest.substr(0, end + 1);
+        head.name = head.line.substr(prefixLength, head.line.size() - prefixLength - 2);
+        head.rest.remove_prefix(head.line.size());
+    };
+    for (const std::string& lines : sorted) {
+        if (lines.empty())
+            continue;
+        heads.push_back({lines, {}, {}});
+        advance(heads.back());
+    }
+    while (!heads.empty()) {
+        std::size_t least = 0;
+        for (std::size_t i = 1; i < heads.size(); ++i) {
+            if (lessCaseInsensitive(heads[i].name, heads[least].name))
+                least = i;
+        }
+        out.appendBytes(heads[least].line);
+        if (heads[least].rest.empty())
+            heads.erase(heads.begin() + long(least));
+        else
+            advance(heads[least]);
+    }
+}
+
+} // namespace mixgen::cmd

@@ -1,0 +1,42 @@
+// The parts of a huge folder, read apart and sorted apart, merged into the order of one listing.
+#include "folderparts.h"
+#include "namecodec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace mixgen::cmd;
+
+namespace {
+
+// Catches parts merged in another order than one sorted listing gives: the line end or the
+// folder taken for part of a name (a tab sorts below CR LF), names equal but for case, names
+// that start another, characters beyond ASCII and bytes that are no UTF-8.
+TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
+    const std::string folder = "/music/big/";
+    std::vector<std::string> names{
+        "b",          "b\tx",  "B", "a.mp3", "A.mp3", "ab",      "Ab c",    "\xc3\xa9t\xc3\xa9",
+        "Et\xc3\xa9", "z\xff", "Z", "10",    "1",     "track 2", "Track 10"};
+    std::vector<std::string> parts(3); // every third name, each part sorted on its own
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        std::vector<std::string> part;
+        for (std::size_t j = k; j < names.size(); j += parts.size())
+            part.push_back(names[j]);
+        std::sort(part.begin(), part.end(), lessCaseInsensitive);
+        for (const std::string& name : part)
+            parts[k] += folder + name + "\r\n";
+    }
+    std::sort(names.begin(), names.end(), lessCaseInsensitive);
+    std::string expected;
+    for (const std::string& name : names)
+        expected += folder + name + "\r\n";
+
+    ListOutput merged;
+    mergeSortedLines(parts, folder.size(), merged);
+    EXPECT_EQ(merged.takeBytes(), expected);
+}
+
+} // namespace
