@@ -57,9 +57,11 @@ qsizetype firstInvalidByte(const char* data, qsizetype length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
     while (i < length) {
-        i += firstByteAbove127(data + i, length - i);
-        if (i == length)
-            break;
+        if (bytes[i] < 0x80) { // a run of ASCII, skipped word by word
+            i += firstByteAbove127(data + i, length - i);
+            continue;
+        }
+        // Characters of other scripts mostly follow each other: no skip between them.
         const std::size_t character =
             utf8CharacterLength(bytes, std::size_t(length), std::size_t(i));
         if (character == 0)
