@@ -3,6 +3,7 @@
 #include "platform/inplacewrite.h"
 #include "platform/leftovers.h"
 #include "platform/nameencoding.h"
+#include "platform/systemerror.h"
 #include "platform/writeall.h"
 
 #include <QFile>
@@ -23,10 +24,6 @@ namespace {
 constexpr int kMostLinks = 40;
 // Of the target's name, this much goes into the fresh file's name (NAME_MAX is 255).
 constexpr qsizetype kMostNameKept = 200;
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');

@@ -2,6 +2,7 @@
 
 #include "platform/leftovers.h"
 #include "platform/nameencoding.h"
+#include "platform/systemerror.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,10 +27,6 @@ QString lentRuntimeFolder;
 
 QString environmentText(const char* name) {
     return QFile::decodeName(qgetenv(name));
-}
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 void setWhy(QString* why, const QString& reason) {

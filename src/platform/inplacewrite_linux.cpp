@@ -3,6 +3,7 @@
 #include "platform/folders.h"
 #include "platform/leftovers.h"
 #include "platform/nameencoding.h"
+#include "platform/systemerror.h"
 #include "platform/writeall.h"
 
 #include <QFile>
@@ -21,10 +22,6 @@ namespace {
 // Another writer of the same file is waited for this long, in steps of kLockStepMs.
 constexpr int kLockStepMs = 10;
 constexpr int kLockSteps = 3000;
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool copyAll(int from, int to) {
     char block[64 * 1024];

@@ -3,6 +3,7 @@
 #include "platform/folders.h"
 #include "platform/leftovers.h"
 #include "platform/nameencoding.h"
+#include "platform/systemerror.h"
 
 #include <QFile>
 
@@ -28,10 +29,6 @@ constexpr int kWaitStepMs = 50;
 // it fills still lets it say why it failed: this much, or less on a disk nearly full already.
 constexpr off_t kMostErrorRoom = 64 * 1024;
 constexpr off_t kLeastErrorRoom = 4 * 1024;
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // An argument vector in the form exec wants, built before any fork so that the child only
 // touches memory that is already there.

@@ -8,6 +8,7 @@
 #include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
@@ -73,6 +74,41 @@ QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
     frame->setGeometry(geometry);
     paintFormBackground(frame);
     return frame;
+}
+
+namespace {
+
+template <typename Button>
+Button* makeMarkedButton(QWidget* parent, const QString& caption, const QString& tip,
+                         const QRect& place) {
+    auto* button = new Button(caption, parent);
+    button->setToolTip(tip);
+    button->setFont(parent->font());
+    QRect shown = place;
+    const int room = parent->width() - place.left() - 2;
+    shown.setWidth(std::max(place.width(), std::min(button->sizeHint().width(), room)));
+    button->setGeometry(shown);
+    return button;
+}
+
+} // namespace
+
+QCheckBox* makeCheckBox(QWidget* parent, const QString& caption, const QString& tip,
+                        const QRect& place) {
+    return makeMarkedButton<QCheckBox>(parent, caption, tip, place);
+}
+
+QRadioButton* makeOption(QWidget* parent, const QString& caption, const QString& tip,
+                         const QRect& place) {
+    return makeMarkedButton<QRadioButton>(parent, caption, tip, place);
+}
+
+QLineEdit* makeTextBox(QWidget* parent, const QString& text, const QString& tip,
+                       const QRect& place) {
+    auto* box = new QLineEdit(text, parent);
+    box->setToolTip(tip);
+    box->setGeometry(place);
+    return box;
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,

@@ -4,8 +4,11 @@
 #include <QFont>
 #include <QRect>
 
+class QCheckBox;
 class QFrame;
+class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QString;
 class QWidget;
 
@@ -70,6 +73,17 @@ QFrame* makeFormFrame(QWidget* parent, const QRect& geometry);
 // A button with its caption, tooltip and place in its parent.
 QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
                         const QRect& place);
+
+// A check box or option button at its place. Its mark takes more room here than the design's
+// did, so it may reach further right, within its parent, to show the whole caption.
+QCheckBox* makeCheckBox(QWidget* parent, const QString& caption, const QString& tip,
+                        const QRect& place);
+QRadioButton* makeOption(QWidget* parent, const QString& caption, const QString& tip,
+                         const QRect& place);
+
+// A text box with its text, tooltip and place.
+QLineEdit* makeTextBox(QWidget* parent, const QString& text, const QString& tip,
+                       const QRect& place);
 
 // Tahoma 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont formFont();

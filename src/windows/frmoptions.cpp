@@ -63,39 +63,6 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& place) {
     return label;
 }
 
-// A check box or option button at its place. Its mark takes more room here than the design's
-// did, so it may reach further right, within its frame, to show the whole caption.
-template <typename Button>
-Button* makeMarkedButton(QWidget* parent, const QString& caption, const QString& tip,
-                         const QRect& place) {
-    auto* button = new Button(caption, parent);
-    button->setToolTip(tip);
-    button->setFont(parent->font());
-    QRect shown = place;
-    const int room = parent->width() - place.left() - 2;
-    shown.setWidth(std::max(place.width(), std::min(button->sizeHint().width(), room)));
-    button->setGeometry(shown);
-    return button;
-}
-
-QCheckBox* makeCheckBox(QWidget* parent, const QString& caption, const QString& tip,
-                        const QRect& place) {
-    return makeMarkedButton<QCheckBox>(parent, caption, tip, place);
-}
-
-QRadioButton* makeOption(QWidget* parent, const QString& caption, const QString& tip,
-                         const QRect& place) {
-    return makeMarkedButton<QRadioButton>(parent, caption, tip, place);
-}
-
-QLineEdit* makeTextBox(QWidget* parent, const QString& text, const QString& tip,
-                       const QRect& place) {
-    auto* box = new QLineEdit(text, parent);
-    box->setToolTip(tip);
-    box->setGeometry(place);
-    return box;
-}
-
 // Verdana 8.25 pt when it is installed, else the desktop's sans family at that size.
 QFont listFont() {
     QFont font = QFontDatabase::families().contains(QStringLiteral("Verdana"), Qt::CaseInsensitive)

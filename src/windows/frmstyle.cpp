@@ -20,14 +20,6 @@ namespace {
 // The length a first look at the box offers.
 const QString kDefaultMinutes = QStringLiteral("60");
 
-QCheckBox* makeChoice(QWidget* parent, const QString& caption, const QString& tip,
-                      const QRect& place) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setToolTip(tip);
-    box->setGeometry(place);
-    return box;
-}
-
 } // namespace
 
 frmStyle::frmStyle() : QDialog(nullptr) {
@@ -44,30 +36,30 @@ void frmStyle::initWindow() {
 }
 
 void frmStyle::initChoices() {
-    chkMinutes = makeChoice(Frame1, QStringLiteral("Length in minutes:"),
-                            QStringLiteral("Check to make playlists of about this many minutes "
-                                           "instead of a number of songs (the number still caps "
-                                           "them)"),
-                            twipsRect(240, 240, 2295, 255));
-    txtMinutes = new QLineEdit(kDefaultMinutes, Frame1);
-    txtMinutes->setToolTip(QStringLiteral("Enter the length of the playlist in minutes (1 to "
-                                          "6000)"));
-    txtMinutes->setGeometry(twipsRect(2640, 225, 855, 285));
+    chkMinutes = makeCheckBox(Frame1, QStringLiteral("Length in minutes:"),
+                              QStringLiteral("Check to make playlists of about this many minutes "
+                                             "instead of a number of songs (the number still caps "
+                                             "them)"),
+                              twipsRect(240, 240, 2295, 255));
+    txtMinutes = makeTextBox(Frame1, kDefaultMinutes,
+                             QStringLiteral("Enter the length of the playlist in minutes (1 to "
+                                            "6000)"),
+                             twipsRect(2640, 225, 855, 285));
     txtMinutes->setEnabled(false);
     nameControl(txtMinutes, QStringLiteral("Length in minutes"));
-    chkBalance = makeChoice(Frame1, QStringLiteral("Same chance for every folder (album)"),
-                            QStringLiteral("Check to draw a folder first and then a song from "
-                                           "it, so that big folders do not fill the playlist"),
-                            twipsRect(240, 600, 3975, 255));
-    chkExtended = makeChoice(Frame1, QStringLiteral("Extended M3U (titles and lengths)"),
-                             QStringLiteral("Check to write each song's length, artist and title "
-                                            "for the player to show"),
-                             twipsRect(240, 960, 3975, 255));
-    chkRelative = makeChoice(Frame1, QStringLiteral("Paths relative to the playlist"),
-                             QStringLiteral("Check to write paths relative to the playlist's "
-                                            "folder, so that playlist and music can be copied "
-                                            "together"),
-                             twipsRect(240, 1320, 3975, 255));
+    chkBalance = makeCheckBox(Frame1, QStringLiteral("Same chance for every folder (album)"),
+                              QStringLiteral("Check to draw a folder first and then a song from "
+                                             "it, so that big folders do not fill the playlist"),
+                              twipsRect(240, 600, 3975, 255));
+    chkExtended = makeCheckBox(Frame1, QStringLiteral("Extended M3U (titles and lengths)"),
+                               QStringLiteral("Check to write each song's length, artist and title "
+                                              "for the player to show"),
+                               twipsRect(240, 960, 3975, 255));
+    chkRelative = makeCheckBox(Frame1, QStringLiteral("Paths relative to the playlist"),
+                               QStringLiteral("Check to write paths relative to the playlist's "
+                                              "folder, so that playlist and music can be copied "
+                                              "together"),
+                               twipsRect(240, 1320, 3975, 255));
     connect(chkMinutes, &QCheckBox::toggled, this, &frmStyle::chkMinutes_Click);
     connect(txtMinutes, &QLineEdit::textChanged, this, &frmStyle::txtMinutes_Change);
 }
