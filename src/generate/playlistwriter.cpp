@@ -48,15 +48,16 @@ void reportWriteFailure(const QString& outputPath, const QString& reason = QStri
 // The gathered lines are handed on in pieces of about this size.
 constexpr qsizetype kLinesPiece = qsizetype(1) << 20;
 
-// Fetches the picked songs' names into picked as the draw makes their positions known (drawn
-// counts those ready), several at a time, and hands the lines on to out in pieces.
+// Fetches the picked songs' names as the draw makes their positions known (drawn counts those
+// ready), several at a time, and hands their lines on to out in pieces.
 void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& positions,
-                 std::atomic<int>& drawn, PickedSongs& picked,
-                 const std::function<void(QByteArrayView)>& out) {
+                 std::atomic<int>& drawn, const std::function<void(QByteArrayView)>& out) {
     // The memory is asked for the songs a few picks ahead, so that their fetches overlap.
     constexpr std::size_t kAhead = 16;
     std::size_t ready = 0;
-    qsizetype handedOn = 0;
+    // One piece at a time: the lines are never all held at once.
+    QByteArray piece;
+    piece.reserve(kLinesPiece + 4096);
     for (std::size_t i = 0; i < positions.size(); ++i) {
         while (i >= ready) {
             const int now = drawn.load(std::memory_order_acquire);
@@ -70,14 +71,14 @@ void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& position
         if (i + kAhead < ready)
             found.prefetchName(positions[i + kAhead]);
         // The found songs are kept in UTF-8 already: the line is the song as it stands.
-        picked.append(found.storedUtf8(positions[i]));
-        if (out && picked.byteSize() - handedOn >= kLinesPiece) {
-            out(picked.lines().sliced(handedOn));
-            handedOn = picked.byteSize();
+        piece.append(found.storedUtf8(positions[i]));
+        piece.append("\r\n", 2);
+        if (piece.size() >= kLinesPiece) {
+            out(piece);
+            piece.clear();
         }
     }
-    if (out)
-        out(picked.lines().sliced(handedOn));
+    out(piece);
 }
 
 // The pick: the draws are made on this thread one after another, each after its own re-seed;
@@ -90,15 +91,15 @@ int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSourc
         return 0;
     const auto count = std::size_t(std::min<qsizetype>(requested, found.size()));
     std::vector<qsizetype> positions(count);
-    // No name is longer than the store that holds it.
-    picked.reserve(qsizetype(count), found.storedBytes());
     std::atomic<int> drawn{0};
     std::thread gatherer;
-    try {
-        gatherer = std::thread(gatherLines, std::cref(found), std::cref(positions), std::ref(drawn),
-                               std::ref(picked), std::cref(out));
-    } catch (const std::system_error&) {
-        // No thread to be had: the names are fetched after the draws instead.
+    if (out) {
+        try {
+            gatherer = std::thread(gatherLines, std::cref(found), std::cref(positions),
+                                   std::ref(drawn), std::cref(out));
+        } catch (const std::system_error&) {
+            // No thread to be had: the names are fetched after the draws instead.
+        }
     }
     for (std::size_t i = 0; i < count; ++i) {
         positions[i] = drawStoredPosition(found, random);
@@ -114,8 +115,9 @@ int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSourc
     }
     if (gatherer.joinable())
         gatherer.join();
-    else
-        gatherLines(found, positions, drawn, picked, out);
+    else if (out)
+        gatherLines(found, positions, drawn, out);
+    picked.assign(found, std::move(positions));
     return int(count);
 }
 
@@ -140,7 +142,7 @@ int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, QIODevic
             reportWriteFailure(outputPath);
             break;
         }
-        done.append(song);
+        done.append(found, position);
         found.takeStored(position);
     }
     picked.append(done.entries());

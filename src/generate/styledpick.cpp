@@ -222,11 +222,10 @@ StyledPickResult pickStyled(FoundSongs& found, PickedSongs& picked, int requeste
     readers.finish();
 
     QByteArray piece;
-    picked.reserve(qsizetype(taken.size()), found.storedBytes());
     for (const qsizetype i : taken) {
         DrawnSong& song = drawn.at(i);
         const QByteArrayView name = found.storedUtf8(song.position);
-        picked.append(name);
+        picked.append(found, song.position);
         if (style.extended) {
             piece += song.info;
             if (!target)

@@ -163,10 +163,13 @@ void frmPlaylist::initLists() {
     nameControl(lstFinal, QStringLiteral("Playlist"),
                 QStringLiteral("The songs of the playlist, numbered"));
 
-    // The found songs lie below the window's client area and are never seen.
+    // The found songs lie below the window's client area and are never seen. Hidden, the
+    // view is also never laid out: a million found songs would cost it megabytes and time
+    // after every search.
     lstInit = makeList(this, m_initModel, twipsRect(120, 3960, 10215, 2400));
     lstInit->setFont(terminalFont(9, true));
     lstInit->setFocusPolicy(Qt::NoFocus);
+    lstInit->hide();
     nameControl(lstInit, QStringLiteral("Found songs"));
 }
 
@@ -249,10 +252,11 @@ void frmPlaylist::prepareForRun() {
     m_writeFailed = false;
     m_takesNoInput = true;
     m_closeAsked = false; // one asked for in a search that ended early is no longer due
-    m_found.clear();
-    m_initModel->storeChanged();
+    // The pick reads its names from the found songs: it goes first.
     m_picked.clear();
     m_finalModel->storeChanged();
+    m_found.clear();
+    m_initModel->storeChanged();
 
     for (QPushButton* button : {cmdClose, cmdOpen, cmdRedo, cmdEnqueue}) {
         button->setEnabled(false);

@@ -35,22 +35,22 @@ QByteArray songOfLength(int seconds) {
     return frame + silentFrame();
 }
 
-QStringList pathsOf(const PickedSongs& picked) {
-    QStringList paths;
-    for (qsizetype i = 0; i < picked.size(); ++i)
-        paths.append(QString::fromUtf8(picked.utf8(i)));
-    return paths;
-}
-
-StyledPickResult pick(QStringList songs, PickedSongs& picked, int requested,
+// The styled pick of songs, as the paths it picked.
+StyledPickResult pick(QStringList songs, QStringList& picked, int requested,
                       const PlaylistStyle& style, ScriptedRandom& random,
                       QByteArray* bytes = nullptr, const QString& playlist = QString()) {
     FoundSongs found(songs);
-    return pickStyled(found, picked, requested, random, style, playlist,
-                      [bytes](QByteArrayView piece) {
-                          if (bytes)
-                              bytes->append(piece);
-                      });
+    PickedSongs pickedSongs;
+    const StyledPickResult result =
+        pickStyled(found, pickedSongs, requested, random, style, playlist,
+                   [bytes](QByteArrayView piece) {
+                       if (bytes)
+                           bytes->append(piece);
+                   });
+    picked.clear();
+    for (qsizetype i = 0; i < pickedSongs.size(); ++i)
+        picked.append(QString::fromUtf8(pickedSongs.utf8(i)));
+    return result;
 }
 
 // Catches an off-by-one at the target's edges: a song that ends exactly on the target is
@@ -89,19 +89,19 @@ TEST(StyledPick, LengthTargetOverRealFiles) {
     style.minutes = 10;
     for (int run = 0; run < 5; ++run) {
         ScriptedRandom random({}, std::uint64_t(run + 1));
-        PickedSongs picked;
+        QStringList picked;
         const StyledPickResult result = pick(songs, picked, 1000, style, random);
         EXPECT_EQ(result.count, 3);
-        EXPECT_FALSE(pathsOf(picked).contains(dir.path() + "/long.mp3"));
+        EXPECT_FALSE(picked.contains(dir.path() + "/long.mp3"));
         EXPECT_NEAR(double(result.totalSeconds), 450, 3);
     }
     ScriptedRandom random;
-    PickedSongs picked;
+    QStringList picked;
     EXPECT_EQ(pick(songs, picked, 2, style, random).count, 2);
 
     // Songs of unknown length count three minutes each: 540 seconds is within two minutes
     // of a ten-minute target.
-    PickedSongs unknown;
+    QStringList unknown;
     EXPECT_EQ(pick({"/nowhere/1.mp3", "/nowhere/2.mp3", "/nowhere/3.mp3", "/nowhere/4.mp3"},
                    unknown, 1000, style, random)
                   .count,
@@ -126,9 +126,9 @@ TEST(StyledPick, BalanceGivesEveryFolderTheSameShare) {
         ScriptedRandom random({}, 2024);
         QHash<QString, int> counts;
         for (int run = 0; run < 1000; ++run) {
-            PickedSongs picked;
+            QStringList picked;
             pick(songs, picked, 1, style, random);
-            const QString path = QString::fromUtf8(picked.utf8(0));
+            const QString path = picked.value(0);
             ++counts[path.section(u'/', 0, -2)];
         }
         const double expected = 1000.0 / 31;
@@ -148,9 +148,8 @@ TEST(StyledPick, BalanceGivesEveryFolderTheSameShare) {
     PlaylistStyle balance;
     balance.balance = true;
     ScriptedRandom random;
-    PickedSongs all;
-    pick(songs, all, 100000, balance, random);
-    QStringList picked = pathsOf(all);
+    QStringList picked;
+    pick(songs, picked, 100000, balance, random);
     picked.sort();
     QStringList expected = songs;
     expected.sort();
@@ -168,7 +167,7 @@ TEST(StyledPick, ExtendedEntriesBeforeEveryPath) {
     PlaylistStyle style;
     style.extended = true;
     ScriptedRandom random;
-    PickedSongs picked;
+    QStringList picked;
     QByteArray bytes;
     EXPECT_EQ(pick({tagged, bare}, picked, 10, style, random, &bytes).count, 2);
 
@@ -176,7 +175,7 @@ TEST(StyledPick, ExtendedEntriesBeforeEveryPath) {
     ASSERT_EQ(lines.size(), 6); // five lines, each ended
     EXPECT_EQ(lines[0], "#EXTM3U\r");
     for (int i = 0; i < 2; ++i) {
-        const QByteArray path = picked.utf8(i).toByteArray();
+        const QByteArray path = picked[i].toUtf8();
         const QByteArray info = path == tagged.toUtf8() ? "Artist - Title\r" : "Bare one\r";
         EXPECT_TRUE(lines[1 + 2 * i].startsWith("#EXTINF:")) << lines[1 + 2 * i].constData();
         EXPECT_TRUE(lines[1 + 2 * i].endsWith("," + info)) << lines[1 + 2 * i].constData();
