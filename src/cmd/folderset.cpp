@@ -11,10 +11,8 @@ bool isZero(const FolderId& id) {
 } // namespace
 
 std::size_t FolderSet::slotOf(const FolderId& id) const {
-    std::uint64_t h = std::uint64_t(id.inode) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(id.device);
-    h ^= h >> 29;
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t slot = std::size_t(h) & mask;
+    std::size_t slot = homeSlot(id);
     while (!isZero(m_slots[slot]) && !(m_slots[slot] == id))
         slot = (slot + 1) & mask;
     return slot;

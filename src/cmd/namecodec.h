@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,19 @@ inline unsigned char foldAscii(unsigned char byte) {
 // The order of names in a listing: case-insensitive, character by character; names equal but
 // for case are ordered by their bytes, so the order is total and stable.
 bool lessCaseInsensitive(std::string_view a, std::string_view b);
+
+// A name's quick stand-in for that order: its first eight bytes, capitals made small, as one
+// number that orders as they do; 0 (no key) when one of them is not ASCII. Two names whose
+// keys are both set and differ are ordered by them; otherwise the names must be compared.
+std::uint64_t orderKey(std::string_view name);
+
+// lessCaseInsensitive, settled by the keys when they can settle it.
+inline bool lessByKeyOrName(std::uint64_t keyA, std::string_view a, std::uint64_t keyB,
+                            std::string_view b) {
+    if (keyA != keyB && keyA != 0 && keyB != 0)
+        return keyA < keyB;
+    return lessCaseInsensitive(a, b);
+}
 
 // True when the name holds a line break and so cannot stand on one line of a list.
 inline bool holdsLineBreak(std::string_view name) {

@@ -372,6 +372,8 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
         const Piece& piece = m_pieces[m_at++];
         const auto enteredBegin = run.entered.begin() + long(k == 0 ? 0 : run.enteredEnds[k - 1]);
         const auto enteredEnd = run.entered.begin() + long(run.enteredEnds[k]);
+        std::for_each(enteredBegin, enteredEnd,
+                      [&](const FolderId& id) { m_visited.prefetch(id); });
         if (m_skipped[std::size_t(piece.folder)]) {
             copyUpTo(k); // its folder was walked already, through a link
             copied = k + 1;

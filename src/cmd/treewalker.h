@@ -95,7 +95,8 @@ private:
     struct Entry {
         std::size_t nameOffset; // into the level's names
         std::size_t nameLength;
-        ino_t inode = 0; // a subfolder's, when its parent's entry can be trusted for it
+        ino_t inode = 0;       // a subfolder's, when its parent's entry can be trusted for it
+        std::uint64_t key = 0; // orderKey of the name
     };
     struct Match {
         Entry entry;

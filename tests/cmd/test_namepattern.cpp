@@ -134,6 +134,26 @@ TEST(NameCodec, OrdersLongPlainNamesAsTheirSmallLetters) {
     }
 }
 
+// Catches a quick key that orders two names otherwise than the names do: a short name before
+// the longer ones it starts, capitals, and letters of several bytes that fold to plain ones
+// (the Kelvin sign is a "k").
+TEST(NameCodec, KeysOrderNamesAsTheNamesDo) {
+    std::mt19937 engine(11);
+    const char* pieces[] = {"a", "A", "k", "K", "\xE2\x84\xAA", "\xC3\xA9", "\xFF", " ", "0", "_"};
+    const auto name = [&] {
+        std::string text;
+        for (std::size_t n = 1 + engine() % 11; text.size() < n;)
+            text += pieces[engine() % std::size(pieces)];
+        return text;
+    };
+    for (int i = 0; i < 50000; ++i) {
+        const std::string a = name();
+        const std::string b = engine() % 4 ? name() : a.substr(0, 1 + engine() % a.size());
+        ASSERT_EQ(lessByKeyOrName(orderKey(a), a, orderKey(b), b), lessCaseInsensitive(a, b))
+            << a << " | " << b;
+    }
+}
+
 // Catches the walk's quick last-byte test ruling out a name the whole test would match:
 // upper case, "?" at the end, a last character of several bytes, a pattern not of "*.EXT" form.
 TEST(NamePattern, QuickTestNeverRulesOutAMatch) {
