@@ -364,6 +364,10 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
             run.lists[p]->copyTo(*m_outputs[p], startAt(copied, p), startAt(k, p));
         copied = k;
     };
+    // The run's folders are looked up below one by one, each a miss in a big set: asked for
+    // all at once, their fetches overlap.
+    for (const FolderId& id : run.entered)
+        m_visited.prefetch(id);
     for (std::size_t k = 0; k < run.end - run.first; ++k) {
         while (m_pieces[m_at].kind == Piece::Kind::Files) {
             copyUpTo(k);
@@ -372,8 +376,6 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
         const Piece& piece = m_pieces[m_at++];
         const auto enteredBegin = run.entered.begin() + long(k == 0 ? 0 : run.enteredEnds[k - 1]);
         const auto enteredEnd = run.entered.begin() + long(run.enteredEnds[k]);
-        std::for_each(enteredBegin, enteredEnd,
-                      [&](const FolderId& id) { m_visited.prefetch(id); });
         if (m_skipped[std::size_t(piece.folder)]) {
             copyUpTo(k); // its folder was walked already, through a link
             copied = k + 1;
