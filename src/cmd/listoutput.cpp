@@ -110,6 +110,15 @@ void ListOutput::copyTo(ListOutput& target, std::size_t from, std::size_t to) co
     }
 }
 
+void ListOutput::moveTo(ListOutput& target) {
+    for (std::string& block : m_blocks)
+        target.appendBytes(std::move(block));
+    target.appendBytes(std::move(m_bytes));
+    m_blocks.clear();
+    m_blocksSize = 0;
+    m_bytes = std::string();
+}
+
 void ListOutput::clear() {
     m_blocks.clear();
     m_blocksSize = 0;

@@ -47,6 +47,9 @@ public:
     std::size_t size() const { return m_blocksSize + m_bytes.size(); }
     // Appends the gathered bytes from..to (offsets into what size() counts) to target.
     void copyTo(ListOutput& target, std::size_t from, std::size_t to) const;
+    // Appends everything gathered to target, its big blocks moved rather than copied; this
+    // output is left empty.
+    void moveTo(ListOutput& target);
     // Forgets what is gathered but keeps the buffer, to gather the next lines in it.
     void clear();
 

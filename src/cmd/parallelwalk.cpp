@@ -359,16 +359,23 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
         return k == 0 ? std::size_t(0) : run.ends[(k - 1) * lists + p];
     };
     std::size_t copied = 0; // the run's subtrees before it are written or left out
+    const std::size_t subtrees = run.end - run.first;
     const auto copyUpTo = [&](std::size_t k) {
-        for (std::size_t p = 0; k > copied && p < lists; ++p)
-            run.lists[p]->copyTo(*m_outputs[p], startAt(copied, p), startAt(k, p));
+        // Mostly the whole run is kept: its blocks are handed on rather than copied.
+        const bool whole = copied == 0 && k == subtrees;
+        for (std::size_t p = 0; k > copied && p < lists; ++p) {
+            if (whole)
+                run.lists[p]->moveTo(*m_outputs[p]);
+            else
+                run.lists[p]->copyTo(*m_outputs[p], startAt(copied, p), startAt(k, p));
+        }
         copied = k;
     };
     // The run's folders are looked up below one by one, each a miss in a big set: asked for
     // all at once, their fetches overlap.
     for (const FolderId& id : run.entered)
         m_visited.prefetch(id);
-    for (std::size_t k = 0; k < run.end - run.first; ++k) {
+    for (std::size_t k = 0; k < subtrees; ++k) {
         while (m_pieces[m_at].kind == Piece::Kind::Files) {
             copyUpTo(k);
             writeFiles(m_folders[std::size_t(m_pieces[m_at++].folder)]);
@@ -397,7 +404,7 @@ void ParallelWalk::Subtrees::writeRun(TreeWalker& walker, const Run& run) {
                 {partlyBegin, run.partlyRead.begin() + long(run.partlyReadEnds[k])});
         }
     }
-    copyUpTo(run.end - run.first);
+    copyUpTo(subtrees);
 }
 
 void ParallelWalk::Subtrees::writeFiles(CutFolder& folder) {

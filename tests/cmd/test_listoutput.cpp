@@ -98,7 +98,8 @@ TEST(ListOutput, ManySmallPiecesCrossBlocksInOrder) {
 namespace {
 
 // Catches a copy of gathered lines that is cut or shifted where one block ends and the next
-// begins: the walkers' lists are copied out a piece at a time.
+// begins (the walkers' lists are copied out a piece at a time), and a list handed on whole
+// that loses, repeats or reorders its blocks.
 TEST(ListOutput, CopiesAnyStretchOfWhatIsGathered) {
     ListOutput gathered;
     std::string all;
@@ -118,6 +119,15 @@ TEST(ListOutput, CopiesAnyStretchOfWhatIsGathered) {
         gathered.copyTo(copy, std::min(from, all.size()), std::min(to, all.size()));
         EXPECT_EQ(copy.takeBytes(), all.substr(from, to - from)) << from << ".." << to;
     }
+
+    // A whole walker's list is handed on, its blocks moved, behind what the target holds.
+    ListOutput target;
+    target.append("first/", "line");
+    gathered.moveTo(target);
+    EXPECT_EQ(gathered.size(), 0u);
+    gathered.append("music/", "next.mp3"); // the emptied list gathers again
+    gathered.moveTo(target);
+    EXPECT_EQ(target.takeBytes(), "first/line\r\n" + all + "music/next.mp3\r\n");
 }
 
 } // namespace
