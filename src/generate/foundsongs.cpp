@@ -177,13 +177,6 @@ void FoundSongs::keepOwnCopy() {
         m_listPages = ListPages::NotUsed;
 }
 
-void FoundSongs::keepUnread(qsizetype nameLength, qsizetype lineLength) {
-    Q_ASSERT(lineLength - nameLength >= 0 && lineLength - nameLength <= 3);
-    addRecord(std::uint64_t(m_used + nameLength), lineLength - nameLength);
-    m_used += lineLength;
-    m_unread -= lineLength;
-}
-
 void FoundSongs::keepUnreadAs(QByteArrayView name, qsizetype lineLength) {
     if (!name.isEmpty())
         std::memmove(m_bytes.data() + m_used, name.data(), std::size_t(name.size()));
@@ -199,12 +192,9 @@ QStringList FoundSongs::toStringList() const {
     return songs;
 }
 
-void FoundSongs::addRecord(std::uint64_t end, qsizetype lineEndBytes) {
+void FoundSongs::growRecords() {
     const std::size_t needed = std::size_t(m_count + 1) * sizeof(std::uint64_t);
-    if (needed > m_records.capacity())
-        m_records.reserve(grownCapacity(m_records.capacity(), qsizetype(needed)));
-    reinterpret_cast<std::uint64_t*>(m_records.data())[m_count++] =
-        end << 2 | std::uint64_t(lineEndBytes);
+    m_records.reserve(grownCapacity(m_records.capacity(), qsizetype(needed)));
 }
 
 void FoundSongs::reserveBytes(qsizetype bytes) {

@@ -70,7 +70,11 @@ public:
     QByteArrayView unread() const { return QByteArrayView(m_bytes.data() + m_used, m_unread); }
     // The first nameLength unread bytes are a song; lineLength of them (its line end too, at
     // most three bytes more) are used up.
-    void keepUnread(qsizetype nameLength, qsizetype lineLength);
+    void keepUnread(qsizetype nameLength, qsizetype lineLength) {
+        addRecord(std::uint64_t(m_used + nameLength), lineLength - nameLength);
+        m_used += lineLength;
+        m_unread -= lineLength;
+    }
     // The same for a song whose name (at most lineLength bytes) is written over its line.
     void keepUnreadAs(QByteArrayView name, qsizetype lineLength);
     void dropUnread() {
@@ -96,7 +100,14 @@ private:
     const std::uint64_t* records() const {
         return reinterpret_cast<const std::uint64_t*>(m_records.data());
     }
-    void addRecord(std::uint64_t end, qsizetype lineEndBytes);
+    // Called once a line: inline, and the room for records grown only now and then.
+    void addRecord(std::uint64_t end, qsizetype lineEndBytes) {
+        if (std::size_t(m_count + 1) * sizeof(std::uint64_t) > m_records.capacity())
+            growRecords();
+        reinterpret_cast<std::uint64_t*>(m_records.data())[m_count++] =
+            end << 2 | std::uint64_t(lineEndBytes);
+    }
+    void growRecords();
     void reserveBytes(qsizetype bytes);
     // Closes the gaps that taken songs left, before the block takes anything new.
     void compact();

@@ -5,6 +5,10 @@
 
 #include <QFile>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -132,30 +136,62 @@ qsizetype SongListDecoder::decodeLines(const char* data, qsizetype size, bool at
     return std::min(start, size);
 }
 
+void SongListDecoder::keepReadLine(const char* data, qsizetype start, qsizetype end, bool ended,
+                                   bool plain) {
+    qsizetype nameLength = end - start;
+    if (nameLength > 0 && data[end - 1] == '\r')
+        --nameLength;
+    const qsizetype lineLength = end - start + (ended ? 1 : 0);
+    if (plain || firstInvalidByte(data + start, nameLength) == nameLength) {
+        m_songs.keepUnread(nameLength, lineLength);
+        return;
+    }
+    // Each invalid byte becomes one "_", so the name keeps its place in its line.
+    replaceInvalidBytes(data + start, nameLength);
+    m_songs.keepUnreadAs(m_line, lineLength);
+}
+
 void SongListDecoder::decodeReadLines(bool atEnd) {
     const QByteArrayView read = m_songs.unread();
     const char* data = read.data();
     const qsizetype size = read.size();
-    // Lines before the first byte above 127 are UTF-8 as they stand.
-    qsizetype firstHigh = firstByteAbove127(data, size);
     qsizetype start = 0;
-    while (start < size) {
-        const std::optional<ListLine> line = lineFrom(data, size, start, atEnd);
-        if (!line)
-            return; // the rest of this line has not arrived yet
-        const qsizetype next = start + line->lineLength;
-        if (firstHigh >= start + line->nameLength ||
-            firstInvalidByte(data + start, line->nameLength) == line->nameLength) {
-            m_songs.keepUnread(line->nameLength, line->lineLength);
-        } else {
-            // Each invalid byte becomes one "_", so the name keeps its place in its line.
-            replaceInvalidBytes(data + start, line->nameLength);
-            m_songs.keepUnreadAs(m_line, line->lineLength);
+    // Whether a byte above 127 stands in the line so far: only such a line is looked at
+    // character by character.
+    bool high = false;
+    qsizetype at = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: where the line ends lie, and whether any byte is above 127.
+    const __m128i lineEnd = _mm_set1_epi8('\n');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        auto ends = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineEnd)));
+        const auto highs = unsigned(_mm_movemask_epi8(bytes));
+        unsigned from = 0; // the bytes of this block that belong to the current line
+        while (ends != 0) {
+            const unsigned bit = unsigned(__builtin_ctz(ends));
+            const unsigned before = (1u << bit) - 1;
+            keepReadLine(data, start, at + bit, true, !high && (highs & before & ~from) == 0);
+            start = at + bit + 1;
+            high = false;
+            from = before | (1u << bit);
+            ends &= ends - 1;
         }
-        if (firstHigh < next)
-            firstHigh = next + firstByteAbove127(data + next, size - next);
-        start = next;
+        high = high || (highs & ~from) != 0;
     }
+#endif
+    for (; at < size; ++at) {
+        if (data[at] == '\n') {
+            keepReadLine(data, start, at, true, !high);
+            start = at + 1;
+            high = false;
+        } else if (data[at] & 0x80) {
+            high = true;
+        }
+    }
+    // A last line without its end counts too, once the list is complete.
+    if (atEnd && start < size)
+        keepReadLine(data, start, size, false, !high);
 }
 
 void SongListDecoder::warnAboutUnsupportedCharacters() {

@@ -87,6 +87,9 @@ public:
 
 private:
     void decodeLine(const char* data, qsizetype length);
+    // Keeps the read line from start to end (where its "\n" lies when ended, else the end of
+    // the data) as a song; plain when it holds no byte above 127.
+    void keepReadLine(const char* data, qsizetype start, qsizetype end, bool ended, bool plain);
     // A line with invalid bytes into m_line, each as "_", and each noted for its warning.
     void replaceInvalidBytes(const char* data, qsizetype length);
 
