@@ -31,9 +31,13 @@ qsizetype pickIndex(double r, qsizetype count) {
 // One pick: a fresh seed before every single pick (the generator mixes it into its state),
 // then the index of the next value within the songs left; returns the song's position in the
 // store.
-qsizetype drawStoredPosition(const FoundSongs& found, RandomSource& random) {
+qsizetype drawIndex(RandomSource& random, qsizetype count) {
     random.reseed(random.timeOfDay() * 3.141592);
-    return found.storedPosition(pickIndex(random.next(), found.size()));
+    return pickIndex(random.next(), count);
+}
+
+qsizetype drawStoredPosition(const FoundSongs& found, RandomSource& random) {
+    return found.storedPosition(drawIndex(random, found.size()));
 }
 
 namespace {
@@ -48,6 +52,29 @@ void reportWriteFailure(const QString& outputPath, const QString& reason = QStri
 // The gathered lines are handed on in pieces of about this size.
 constexpr qsizetype kLinesPiece = qsizetype(1) << 20;
 
+// Makes the first `made` entries of a list that another thread fills known to it: in
+// batches, and with wake-ups more seldom still, since a count that changed with every entry
+// would keep both threads handing its cache line to and fro, and each wake-up is a call into
+// the system.
+void publish(std::atomic<int>& ready, std::size_t made, std::size_t count) {
+    if (made % 256 == 0 || made == count)
+        ready.store(int(made), std::memory_order_release);
+    if (made % 4096 == 0 || made == count)
+        ready.notify_one();
+}
+
+// Waits until entry i of a list that another thread fills is made; known caches the count
+// seen last.
+void awaitEntry(const std::atomic<int>& ready, std::size_t i, std::size_t& known) {
+    while (i >= known) {
+        const int now = ready.load(std::memory_order_acquire);
+        known = std::size_t(now);
+        if (i < known)
+            break;
+        ready.wait(now, std::memory_order_acquire);
+    }
+}
+
 // Fetches the picked songs' names as the draw makes their positions known (drawn counts those
 // ready), several at a time, and hands their lines on to out in pieces.
 void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& positions,
@@ -59,13 +86,7 @@ void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& position
     QByteArray piece;
     piece.reserve(kLinesPiece + 4096);
     for (std::size_t i = 0; i < positions.size(); ++i) {
-        while (i >= ready) {
-            const int now = drawn.load(std::memory_order_acquire);
-            ready = std::size_t(now);
-            if (i < ready)
-                break;
-            drawn.wait(now, std::memory_order_acquire);
-        }
+        awaitEntry(drawn, i, ready);
         if (i + 2 * kAhead < ready)
             found.prefetchRecord(positions[i + 2 * kAhead]);
         if (i + kAhead < ready)
@@ -81,38 +102,54 @@ void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& position
     out(piece);
 }
 
-// The pick: the draws are made on this thread one after another, each after its own re-seed;
-// meanwhile a second thread fetches the names of the songs drawn from all over the store and
-// hands their lines on, so that neither the fetching nor the writing adds to the time.
+// Below this many songs a pick is over before helper threads would have started.
+constexpr std::size_t kLeastThreadedPick = 4096;
+
+// The pick. Each draw's index among the songs left depends only on the generator and on how
+// many songs are left, one fewer each time, so a helper thread makes the indices (each after
+// its own re-seed) while this thread finds the song at each index and takes it; a second
+// helper fetches the names of the songs taken from all over the store and hands their lines
+// on. So neither the re-seeds, nor the fetching, nor the writing add much to the time.
 int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random,
               const std::function<void(QByteArrayView)>& out) {
     picked.clear();
     if (requested <= 0 || found.isEmpty())
         return 0;
-    const auto count = std::size_t(std::min<qsizetype>(requested, found.size()));
+    const qsizetype left = found.size();
+    const auto count = std::size_t(std::min<qsizetype>(requested, left));
+    const bool threaded = count >= kLeastThreadedPick;
+    std::vector<qsizetype> indices(count);
+    std::atomic<int> indexed{0};
+    const auto drawIndices = [&] {
+        for (std::size_t i = 0; i < count; ++i) {
+            indices[i] = drawIndex(random, left - qsizetype(i));
+            publish(indexed, i + 1, count);
+        }
+    };
     std::vector<qsizetype> positions(count);
     std::atomic<int> drawn{0};
+    std::thread drawer;
     std::thread gatherer;
-    if (out) {
-        try {
+    try {
+        if (threaded)
+            drawer = std::thread(drawIndices);
+        if (out)
             gatherer = std::thread(gatherLines, std::cref(found), std::cref(positions),
                                    std::ref(drawn), std::cref(out));
-        } catch (const std::system_error&) {
-            // No thread to be had: the names are fetched after the draws instead.
-        }
+    } catch (const std::system_error&) {
+        // No thread to be had: what it would do is done here, before or after the draws.
     }
+    if (!drawer.joinable())
+        drawIndices();
+    std::size_t known = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        positions[i] = drawStoredPosition(found, random);
+        awaitEntry(indexed, i, known);
+        positions[i] = found.storedPosition(indices[i]);
         found.takeStored(positions[i]);
-        // Made known in batches, and the gatherer woken more seldom still: a count that changed
-        // with every draw would keep both threads handing its cache line to and fro, and each
-        // wake-up is a call into the system.
-        const std::size_t done = i + 1;
-        if (done % 256 == 0 || done == count)
-            drawn.store(int(done), std::memory_order_release);
-        if (done % 4096 == 0 || done == count)
-            drawn.notify_one();
+        publish(drawn, i + 1, count);
     }
+    if (drawer.joinable())
+        drawer.join();
     if (gatherer.joinable())
         gatherer.join();
     else if (out)
