@@ -11,20 +11,7 @@
 
 namespace mixgen::cmd {
 
-namespace {
-
-constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// Eight ASCII bytes with their capitals made small, as foldAscii makes one.
-std::uint64_t foldedAscii8(std::uint64_t bytes) {
-    const std::uint64_t fromA = bytes + kEachByte * (0x80 - 'A');     // high bit: 'A' or past
-    const std::uint64_t pastZ = bytes + kEachByte * (0x80 - 'Z' - 1); // high bit: past 'Z'
-    const std::uint64_t capitals = fromA & ~pastZ & kHighBits;
-    return bytes | capitals >> 2; // the high bit moved down to 0x20, the step from 'A' to 'a'
-}
-
-} // namespace
+namespace {} // namespace
 
 char32_t nextCharacter(std::string_view text, std::size_t& pos) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

@@ -17,6 +17,17 @@ char32_t nextCharacter(std::string_view text, std::size_t& pos);
 // invalid bytes stay as they are.
 char32_t foldCase(char32_t character);
 
+inline constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Eight ASCII bytes (none above 127) with their capitals made small, as foldAscii makes one.
+inline std::uint64_t foldedAscii8(std::uint64_t bytes) {
+    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+    const std::uint64_t fromA = bytes + kEachByte * (0x80 - 'A');     // high bit: 'A' or past
+    const std::uint64_t pastZ = bytes + kEachByte * (0x80 - 'Z' - 1); // high bit: past 'Z'
+    const std::uint64_t capitals = fromA & ~pastZ & kHighBits;
+    return bytes | capitals >> 2; // the high bit moved down to 0x20, the step from 'A' to 'a'
+}
+
 inline unsigned char foldAscii(unsigned char byte) {
     return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
 }

@@ -2,6 +2,8 @@
 
 #include "namecodec.h"
 
+#include <bit>
+
 namespace mixgen::cmd {
 
 NamePattern::NamePattern(std::string_view pattern) {
@@ -33,6 +35,28 @@ NamePattern::NamePattern(std::string_view pattern) {
         else
             m_isSuffix = false; // another "*", a literal '?' cannot occur, or non-ASCII
     }
+
+    m_quickTail = m_isSuffix && m_suffix.size() <= 8;
+    for (std::size_t i = 0; m_quickTail && i < m_suffix.size(); ++i) {
+        // Byte i of the suffix is byte 8 - size + i of the tail, the lowest first.
+        const std::size_t shift = 8 * (8 - m_suffix.size() + i);
+        m_tailHighBits |= std::uint64_t(0x80) << shift;
+        if (m_suffix[i] != '?') {
+            m_tailMask |= std::uint64_t(0xFF) << shift;
+            m_tailValue |= std::uint64_t(static_cast<unsigned char>(m_suffix[i])) << shift;
+        }
+    }
+    if (std::endian::native != std::endian::little)
+        m_quickTail = false;
+}
+
+NamePattern::NameTail NamePattern::tailOf(std::string_view name) {
+    NameTail tail{};
+    std::memcpy(&tail.bytes, name.data() + name.size() - 8, 8);
+    // Bytes above 127 lose their high bit first, so that none carries into its neighbour: a
+    // pattern whose bytes they are never reads them here.
+    tail.small = foldedAscii8(tail.bytes & ~kHighBits);
+    return tail;
 }
 
 bool NamePattern::matches(std::string_view name) const {

@@ -277,8 +277,17 @@ bool TreeWalker::readEntries(int fd, Level& level) {
             const std::string_view nameView(name, nameLength);
             std::uint64_t matched = 0;
             const auto lastByte = static_cast<unsigned char>(name[nameLength - 1]);
-            for (std::uint64_t rest = m_patternsByLastByte[lastByte]; rest != 0; rest &= rest - 1) {
-                const auto i = static_cast<std::size_t>(__builtin_ctzll(rest));
+            std::uint64_t candidates = m_patternsByLastByte[lastByte];
+            if (nameLength >= 8 && candidates != 0) {
+                const NamePattern::NameTail tail = NamePattern::tailOf(nameView);
+                for (; candidates != 0; candidates &= candidates - 1) {
+                    const auto i = static_cast<std::size_t>(__builtin_ctzll(candidates));
+                    if (patterns[i]->matches(nameView, tail))
+                        matched |= std::uint64_t(1) << i;
+                }
+            }
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const auto i = static_cast<std::size_t>(__builtin_ctzll(candidates));
                 if (patterns[i]->matches(nameView))
                     matched |= std::uint64_t(1) << i;
             }

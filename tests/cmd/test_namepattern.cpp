@@ -176,3 +176,31 @@ TEST(NamePattern, QuickTestNeverRulesOutAMatch) {
     EXPECT_TRUE(NamePattern("*.K").matches("x.\xE2\x84\xAA")); // the Kelvin sign folds to k
     EXPECT_FALSE(NamePattern("*.WMA").mayEndWith('3'));
 }
+
+// Catches the quick eight-byte test of a name's end deciding otherwise than the whole test:
+// capitals, "?" on a character of several bytes, bytes above 127 next to the suffix (one
+// must not carry into it), suffixes of up to eight bytes and names just that long.
+TEST(NamePattern, TailTestDecidesAsTheWholeTest) {
+    std::mt19937 engine(5);
+    const char* pieces[] = {"a",    "M", "p", "P", "3",        ".",    "i",
+                            "T",    "z", "Z", " ", "\xC3\xA9", "\xFF", "\xE2\x84\xAA",
+                            "\xC3", "@", "["};
+    const char* patterns[] = {"*.MP?",   "*.ITZ ",   "*.IT",  "*.K",   "*.??",
+                              "*.MPEG?", "*A.B.C.D", "*.WAV", "*Z.??", "*@.??"};
+    int matched = 0;
+    for (int i = 0; i < 40000; ++i) {
+        std::string name;
+        for (std::size_t n = 8 + engine() % 6; name.size() < n;)
+            name += pieces[engine() % std::size(pieces)];
+        if (engine() % 3 == 0) // most names end in a suffix
+            name += std::string(".") + "mMpPiItTzZ3"[engine() % 11] + "pP3zZ"[engine() % 5];
+        const NamePattern::NameTail tail = NamePattern::tailOf(name);
+        for (const char* pattern : patterns) {
+            const NamePattern p(pattern);
+            const bool whole = p.matches(name);
+            matched += whole;
+            ASSERT_EQ(p.matches(name, tail), whole) << pattern << " | " << name;
+        }
+    }
+    EXPECT_GT(matched, 1000);
+}
