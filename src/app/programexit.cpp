@@ -1,5 +1,7 @@
 #include "app/programexit.h"
 
+#include "generate/songsearch.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -64,6 +66,8 @@ void ExitProgram() {
         if (unload)
             unload();
     }
+    // A search started ahead that no run took leaves no interpreter and no files behind.
+    dropEarlySongSearch();
     // _exit skips the stdio buffers, so whatever a run printed is pushed out first.
     std::fflush(nullptr);
     ::_exit(exit.status);

@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <memory>
+
 namespace mixgen {
 
 namespace {
@@ -28,15 +30,16 @@ constexpr int kMostFoldersNamed = 20;
 const QByteArray kPartlyReadStart = "could not read the folder \"";
 const QByteArray kPartlyReadEnd = "\" whole: ";
 
-bool writeBatchFile(const QString& batchPath, const QByteArray& bytes) {
+bool writeBatchFile(const QString& batchPath, const QByteArray& bytes, bool speak) {
     // The run's folder is new and only ours, so the file is made there new.
     QFile batch(batchPath);
     if (batch.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
         batch.write(bytes) == bytes.size() && batch.flush())
         return true;
-    MsgBox(QStringLiteral("An error occured while trying to write to file ") + batchPath.toUpper() +
-               QStringLiteral("\r\n\r\n") + batch.errorString(),
-           MsgButtons::Ok, MsgIcon::Exclamation);
+    if (speak)
+        MsgBox(QStringLiteral("An error occured while trying to write to file ") +
+                   batchPath.toUpper() + QStringLiteral("\r\n\r\n") + batch.errorString(),
+               MsgButtons::Ok, MsgIcon::Exclamation);
     return false;
 }
 
@@ -127,20 +130,63 @@ SearchStatus runSongSearch(const QString& pathList, QStringList& found,
     return status;
 }
 
-SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
-                           const std::function<void(qint64 foundSoFar)>& progress) {
-    found.clear();
+namespace {
+
+// A search whose interpreter has been started: its private run folder with the batch, list
+// and error files, the watch on the list, and the interpreter. Gone, it leaves nothing.
+struct StartedSearch {
+    QString pathList;
+    QStringList extensions;
+    QString run;
+    QString batchPath;
+    QString listPath;
+    QString errorPath;
+    std::unique_ptr<FolderWrites> listWrites;
+    WaitedProgram interpreter;
+
+    StartedSearch() = default;
+    StartedSearch(const StartedSearch&) = delete;
+    StartedSearch& operator=(const StartedSearch&) = delete;
+    ~StartedSearch() {
+        interpreter.stop();
+        if (listWrites)
+            listWrites->stop();
+        if (!run.isEmpty())
+            removeRunFolder(run);
+    }
+};
+
+// The search started ahead of its run, if any.
+std::unique_ptr<StartedSearch>& earlySearch() {
+    static std::unique_ptr<StartedSearch> search;
+    return search;
+}
+
+enum class StartOutcome { Started, NoPath, Failed };
+
+// Starts the search for pathList: the run folder, the batch file and the interpreter. With
+// speak, every reason not to start is shown as the search shows it; without, nothing is said
+// and nothing is started where something would have to be said.
+StartOutcome startSearch(const QString& pathList, bool speak,
+                         std::unique_ptr<StartedSearch>& started) {
+    auto search = std::make_unique<StartedSearch>();
+    search->pathList = pathList;
+    search->extensions = enabledExtensions(SettingsStore());
 
     QString why;
     const QString work = workFolder(&why);
     if (work.isEmpty()) {
-        MsgBox(QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
-                   why,
-               MsgButtons::Ok, MsgIcon::Exclamation);
-        return SearchStatus::Failed;
+        if (speak)
+            MsgBox(
+                QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
+                    why,
+                MsgButtons::Ok, MsgIcon::Exclamation);
+        return StartOutcome::Failed;
     }
 
     const SplitPaths split = splitPathList(pathList);
+    if (!speak && (split.overLimit || !split.unsearchable.isEmpty() || split.paths.isEmpty()))
+        return StartOutcome::Failed;
     if (split.overLimit)
         MsgBox(QStringLiteral("Cannot process more than 5000 paths at once. The first 5000 paths "
                               "will be used."),
@@ -149,55 +195,99 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
         MsgBox(unsearchableFoldersText(split.unsearchable), MsgButtons::Ok, MsgIcon::Exclamation);
     if (split.paths.isEmpty()) {
         MsgBox(kNoFilesFound, MsgButtons::Ok, MsgIcon::Information);
-        return SearchStatus::NoPath;
+        return StartOutcome::NoPath;
     }
 
     // Each run keeps its batch and list files in a folder of its own, so that instances
     // started together never read each other's list, and nothing planted in a shared work
     // folder is written or read through.
-    const QString run = newRunFolder(work, &why);
-    if (run.isEmpty()) {
-        MsgBox(QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
-                   why,
-               MsgButtons::Ok, MsgIcon::Exclamation);
-        return SearchStatus::Failed;
+    search->run = newRunFolder(work, &why);
+    if (search->run.isEmpty()) {
+        if (speak)
+            MsgBox(
+                QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
+                    why,
+                MsgButtons::Ok, MsgIcon::Exclamation);
+        return StartOutcome::Failed;
     }
-    const QString batchPath = run + QStringLiteral("mixgen.bat");
-    const QString listPath = run + QStringLiteral("mixgen.lst");
-    const QString errorPath = run + QStringLiteral("mixgen.err");
-    const QByteArray batch =
-        searchBatchBytes(split.paths, enabledExtensions(SettingsStore()), listPath);
-    SearchStatus status = SearchStatus::Failed;
+    search->batchPath = search->run + QStringLiteral("mixgen.bat");
+    search->listPath = search->run + QStringLiteral("mixgen.lst");
+    search->errorPath = search->run + QStringLiteral("mixgen.err");
+    const QByteArray batch = searchBatchBytes(split.paths, search->extensions, search->listPath);
     // Made before the batch and ended last: letting go of the watch takes the system a while.
-    FolderWrites listWrites(run);
-    if (writeBatchFile(batchPath, batch)) {
-        // The list is decoded while the interpreter writes it (on another core), so little
-        // is left to do when it ends.
-        SongListReader reader(listPath, found);
-        const auto whileWaiting = [&] {
-            listWrites.drain();
-            const qint64 soFar = reader.poll();
-            if (progress)
-                progress(soFar);
-        };
-        // The echo boxes were meant for a console window; there is none to show them.
-        const StartResult ran =
-            RunAndWait({batchPath}, whileWaiting, {true, errorPath}, listWrites.fd());
-        listWrites.stop();
-        if (ran.started && ran.exitCode != 0) {
-            // A list the interpreter could not write whole is never taken for all the songs.
-            found.clear();
-            MsgBox(kReadError + interpreterFailure(ran, errorPath), MsgButtons::Ok,
-                   MsgIcon::Exclamation);
-        } else {
-            status = finishSongList(reader, batchPath, listPath);
-            if (status == SearchStatus::Listed)
-                reportPartlyReadFolders(errorPath);
+    search->listWrites = std::make_unique<FolderWrites>(search->run);
+    if (!writeBatchFile(search->batchPath, batch, speak))
+        return StartOutcome::Failed;
+    // The echo boxes were meant for a console window; there is none to show them.
+    search->interpreter = startWaited({search->batchPath}, {true, search->errorPath});
+    if (!speak && !search->interpreter.start().started)
+        return StartOutcome::Failed; // the run will try again, and tell
+    started = std::move(search);
+    return StartOutcome::Started;
+}
+
+// The search started early for pathList with the song patterns now chosen, if there is one;
+// one for anything else is stopped.
+std::unique_ptr<StartedSearch> takeEarlySearch(const QString& pathList) {
+    std::unique_ptr<StartedSearch> search = std::move(earlySearch());
+    if (search &&
+        (search->pathList != pathList || search->extensions != enabledExtensions(SettingsStore())))
+        search.reset();
+    return search;
+}
+
+} // namespace
+
+bool startSongSearchEarly(const QString& pathList) {
+    dropEarlySongSearch();
+    return startSearch(pathList, false, earlySearch()) == StartOutcome::Started;
+}
+
+void dropEarlySongSearch() {
+    earlySearch().reset();
+}
+
+SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
+                           const std::function<void(qint64 foundSoFar)>& progress) {
+    found.clear();
+
+    std::unique_ptr<StartedSearch> search = takeEarlySearch(pathList);
+    if (!search) {
+        switch (startSearch(pathList, true, search)) {
+        case StartOutcome::Started:
+            break;
+        case StartOutcome::NoPath:
+            return SearchStatus::NoPath;
+        case StartOutcome::Failed:
+            return SearchStatus::Failed;
         }
-        if (status != SearchStatus::Listed)
-            found.clear(); // what was decoded of a list that failed is no result
     }
-    removeRunFolder(run);
+
+    // The list is decoded while the interpreter writes it (on another core), so little is
+    // left to do when it ends.
+    SongListReader reader(search->listPath, found);
+    FolderWrites& listWrites = *search->listWrites;
+    const auto whileWaiting = [&] {
+        listWrites.drain();
+        const qint64 soFar = reader.poll();
+        if (progress)
+            progress(soFar);
+    };
+    const StartResult ran = search->interpreter.waitFor(whileWaiting, listWrites.fd());
+    listWrites.stop();
+    SearchStatus status = SearchStatus::Failed;
+    if (ran.started && ran.exitCode != 0) {
+        // A list the interpreter could not write whole is never taken for all the songs.
+        found.clear();
+        MsgBox(kReadError + interpreterFailure(ran, search->errorPath), MsgButtons::Ok,
+               MsgIcon::Exclamation);
+    } else {
+        status = finishSongList(reader, search->batchPath, search->listPath);
+        if (status == SearchStatus::Listed)
+            reportPartlyReadFolders(search->errorPath);
+    }
+    if (status != SearchStatus::Listed)
+        found.clear(); // what was decoded of a list that failed is no result
     return status;
 }
 

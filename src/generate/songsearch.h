@@ -30,6 +30,15 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
                            const std::function<void(qint64 foundSoFar)>& progress = {});
 
+// A request that names its folders on the command line can have its search started before
+// its windows are made, so the walk goes on while they are. The run's search takes it over
+// when it is for the same path list and song patterns; any other search stops it first.
+// Nothing is started (false) where the search would have something to say before it starts:
+// that is left to the run's own search.
+bool startSongSearchEarly(const QString& pathList);
+// Stops a search started early that no run will take, and clears its files away.
+void dropEarlySongSearch();
+
 // The search's own steps, each usable alone.
 
 // At most this many search folders are used from one path list.

@@ -23,6 +23,33 @@ struct OutputRedirection {
                                 // (an existing file or link there fails the start)
 };
 
+// A program started by startWaited and not yet waited for. Nobody waiting for it, it is
+// stopped (killed and reaped) when the last handle goes.
+class WaitedProgram {
+public:
+    WaitedProgram() = default;
+    WaitedProgram(WaitedProgram&& other) noexcept;
+    WaitedProgram& operator=(WaitedProgram&& other) noexcept;
+    WaitedProgram(const WaitedProgram&) = delete;
+    WaitedProgram& operator=(const WaitedProgram&) = delete;
+    ~WaitedProgram();
+
+    // Whether it started, and why not.
+    const StartResult& start() const { return m_start; }
+    // Waits for its end as RunAndWait does, and tells it.
+    StartResult waitFor(const std::function<void()>& whileWaiting = {}, int wakeFd = -1);
+    // Ends it at once.
+    void stop();
+
+private:
+    friend WaitedProgram startWaited(const QStringList& argv, const OutputRedirection& redirection);
+    StartResult m_start;
+    int m_pid = -1;
+};
+
+// Starts a program as RunAndWait does, without waiting for it.
+WaitedProgram startWaited(const QStringList& argv, const OutputRedirection& redirection = {});
+
 // Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
 // naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
 // beside the program, as the desktop hands batch files to its command interpreter.

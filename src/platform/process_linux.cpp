@@ -16,6 +16,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace mixgen {
@@ -233,10 +234,12 @@ QStringList commandForBatch(const QStringList& argv) {
     return QStringList{programFolder() + QLatin1String(kBatchInterpreter)} + argv;
 }
 
-StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
-                       const OutputRedirection& redirection, int wakeFd) {
-    if (argv.isEmpty() || argv.first().isEmpty())
-        return notStarted(QStringLiteral("No program was named."));
+WaitedProgram startWaited(const QStringList& argv, const OutputRedirection& redirection) {
+    WaitedProgram program;
+    if (argv.isEmpty() || argv.first().isEmpty()) {
+        program.m_start = notStarted(QStringLiteral("No program was named."));
+        return program;
+    }
     const NativeArgv native(commandForBatch(argv));
     const std::vector<QByteArray> candidates = executableCandidates(commandForBatch(argv).first());
     const QByteArray errorFile = QFile::encodeName(redirection.errorFile);
@@ -249,8 +252,10 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     start.parent = ::getpid();
 
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return notStarted(systemError(errno));
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        program.m_start = notStarted(systemError(errno));
+        return program;
+    }
     pid_t pid = 0;
     {
         // Tracked before any signal's clean-up can run, so that it ends the child first.
@@ -267,24 +272,64 @@ StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whi
     ::close(report[1]);
     if (pid < 0) {
         ::close(report[0]);
-        return notStarted(systemError(forkError));
+        program.m_start = notStarted(systemError(forkError));
+        return program;
     }
     const int spawnError = startError(report[0]);
     ::close(report[0]);
     if (spawnError != 0) {
         int status = 0;
         reapTracked(pid, &status, 0);
-        return notStarted(systemError(spawnError));
+        program.m_start = notStarted(systemError(spawnError));
+        return program;
     }
+    program.m_start.started = true;
+    program.m_pid = pid;
+    return program;
+}
 
-    StartResult result;
-    result.started = true;
+WaitedProgram::WaitedProgram(WaitedProgram&& other) noexcept
+    : m_start(std::move(other.m_start)), m_pid(std::exchange(other.m_pid, -1)) {}
+
+WaitedProgram& WaitedProgram::operator=(WaitedProgram&& other) noexcept {
+    if (this != &other) {
+        stop();
+        m_start = std::move(other.m_start);
+        m_pid = std::exchange(other.m_pid, -1);
+    }
+    return *this;
+}
+
+WaitedProgram::~WaitedProgram() {
+    stop();
+}
+
+StartResult WaitedProgram::waitFor(const std::function<void()>& whileWaiting, int wakeFd) {
+    StartResult result = m_start;
+    if (m_pid < 0)
+        return result;
     int status = 0;
-    if (waitForExit(pid, whileWaiting, wakeFd, &status) == 1)
+    if (waitForExit(m_pid, whileWaiting, wakeFd, &status) == 1)
         result.exitCode = exitCodeOf(status);
     else
         result.error = systemError(errno);
+    m_pid = -1;
     return result;
+}
+
+void WaitedProgram::stop() {
+    if (m_pid < 0)
+        return;
+    ::kill(m_pid, SIGKILL);
+    int status = 0;
+    reapTracked(m_pid, &status, 0);
+    m_pid = -1;
+}
+
+StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
+                       const OutputRedirection& redirection, int wakeFd) {
+    WaitedProgram program = startWaited(argv, redirection);
+    return program.waitFor(whileWaiting, wakeFd);
 }
 
 StartResult startDetached(const QStringList& argv) {

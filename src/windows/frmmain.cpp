@@ -7,6 +7,7 @@
 #include "core/numbertext.h"
 #include "core/settingkeys.h"
 #include "core/settingsstore.h"
+#include "generate/songsearch.h"
 #include "platform/appinfo.h"
 #include "platform/display.h"
 #include "platform/folders.h"
@@ -260,8 +261,10 @@ void frmMain::Form_Load(const QStringList& arguments) {
     cboOutput->setEditText(request.output);
     txtNumber->setText(request.number);
     playlistWindow().setTag(QStringLiteral("1"));
-    if (!cmdPlaylist_Click())
+    if (!cmdPlaylist_Click()) {
+        dropEarlySongSearch(); // the run never came to its search
         showWithFocus();
+    }
 }
 
 namespace {

@@ -287,12 +287,14 @@ void frmPlaylist::runSteps() {
     case OverwriteOutcome::GoOn:
         break;
     case OverwriteOutcome::BackToMain:
+        dropEarlySongSearch(); // this run does not search
         hide();
         m_main.showWithFocus();
         return;
     case OverwriteOutcome::EndProgram:
         ExitProgram();
     case OverwriteOutcome::BadName:
+        dropEarlySongSearch();
         finishRun();
         return;
     }

@@ -3,6 +3,7 @@
 #include "app/contextmenu.h"
 #include "app/helptext.h"
 #include "app/programexit.h"
+#include "app/searchahead.h"
 #include "core/settingsstore.h"
 #include "platform/display.h"
 #include "platform/messages.h"
@@ -43,6 +44,11 @@ int runProgram(int argc, char** argv) {
         printOnTerminal(answer.text, answer.onError);
         return answer.status;
     }
+
+    // The search of a request starts at once: the walk goes on while Qt and the windows are
+    // made. (A file manager's entry goes through the loader, which searches later.)
+    if (!entryRun)
+        startSearchAhead(arguments);
 
     const bool withoutDisplay = prepareDisplayPlatform();
     QApplication application(argc, argv);

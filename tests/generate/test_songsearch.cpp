@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <fstream>
 
@@ -338,4 +339,65 @@ TEST_F(SongSearch, FoldersReadPartWayAreNamedOnce) {
     EXPECT_TRUE(found.contains(song("fine/one.mp3")));
     EXPECT_GT(found.size(), 1);
     EXPECT_LT(found.size(), 3000);
+}
+
+namespace {
+
+// The entries of the work folder: run folders, and whatever else a search left.
+QStringList workEntries(const QString& work) {
+    return QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+// Waits until the interpreter of a search started ahead has listed its songs.
+void awaitListedAhead(const QString& work, const QStringList& before) {
+    for (int tries = 0; tries < 500; ++tries) {
+        for (const QString& entry : workEntries(work)) {
+            if (!before.contains(entry) && QFileInfo(work + entry + "/mixgen.lst").size() > 0) {
+                QThread::msleep(100); // the rest of its lines
+                return;
+            }
+        }
+        QThread::msleep(10);
+    }
+    FAIL() << "the search started ahead listed nothing";
+}
+
+} // namespace
+
+// Catches a search started ahead that its run walks again instead of taking over, one taken
+// over for other folders or other song patterns, one nobody takes that leaves its files
+// behind, and one started where the search would first have something to say.
+TEST_F(SongSearch, SearchStartedAheadIsTakenOverOnlyForTheSameRequest) {
+    addSong("one/a.mp3");
+    addSong("two/b.mp3");
+    const QStringList before = workEntries(work);
+    ScriptedMessages messages;
+    QStringList found;
+
+    ASSERT_TRUE(startSongSearchEarly(song("one")));
+    awaitListedAhead(work, before);
+    addSong("one/later.mp3"); // only a second walk would list it
+    EXPECT_EQ(runSongSearch(song("one"), found), SearchStatus::Listed);
+    EXPECT_EQ(found, QStringList{song("one/a.mp3")});
+    EXPECT_EQ(workEntries(work), before);
+
+    ASSERT_TRUE(startSongSearchEarly(song("one")));
+    EXPECT_EQ(runSongSearch(song("two"), found), SearchStatus::Listed);
+    EXPECT_EQ(found, QStringList{song("two/b.mp3")});
+    EXPECT_EQ(workEntries(work), before);
+
+    ASSERT_TRUE(startSongSearchEarly(song("one")));
+    SettingsStore().SaveSetting("Settings", "Ext2", "1"); // WAV files only from now on
+    EXPECT_EQ(runSongSearch(song("one"), found), SearchStatus::Listed);
+    EXPECT_TRUE(found.isEmpty());
+    EXPECT_EQ(workEntries(work), before);
+
+    ASSERT_TRUE(startSongSearchEarly(song("one")));
+    dropEarlySongSearch();
+    EXPECT_EQ(workEntries(work), before);
+
+    EXPECT_FALSE(startSongSearchEarly(song("one") + ";" + song("bad\nname")));
+    EXPECT_FALSE(startSongSearchEarly(";"));
+    EXPECT_EQ(workEntries(work), before);
+    EXPECT_TRUE(messages.shown().isEmpty());
 }
