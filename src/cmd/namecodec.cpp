@@ -2,8 +2,6 @@
 
 #include "platform/utf8.h"
 
-#include <QChar>
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -11,7 +9,13 @@
 
 namespace mixgen::cmd {
 
-namespace {} // namespace
+namespace {
+
+// kFoldPageOf and kFoldDelta: for each page of 256 characters, the change each one's case
+// folding makes, or page 0 where none changes.
+#include "casefolding.inc"
+
+} // namespace
 
 char32_t nextCharacter(std::string_view text, std::size_t& pos) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -31,7 +35,9 @@ char32_t foldCase(char32_t character) {
         return foldAscii(static_cast<unsigned char>(character));
     if (character >= kInvalidByteBase)
         return character;
-    return QChar::toCaseFolded(character);
+    const std::uint16_t page = kFoldPageOf[character >> 8];
+    return page == 0 ? character
+                     : char32_t(std::int32_t(character) + kFoldDelta[page][character & 0xFF]);
 }
 
 std::uint64_t orderKey(std::string_view name) {

@@ -13,7 +13,8 @@ inline constexpr char32_t kInvalidByteBase = 0x110000;
 // Decodes the character that starts at text[pos] and moves pos past it.
 char32_t nextCharacter(std::string_view text, std::size_t& pos);
 
-// The case-folded form of a character (ASCII by table, the rest through Qt's Unicode data);
+// The case-folded form of a character (ASCII by rule, the rest by Qt's Unicode data, taken
+// into a table at build time);
 // invalid bytes stay as they are.
 char32_t foldCase(char32_t character);
 

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <random>
 
+#include <QChar>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,6 +95,18 @@ TEST(NameCodec, ReadsEachInvalidByteAsOneCharacter) {
               (std::vector<char32_t>{invalid(0xED), invalid(0xA0), invalid(0x80)}));
     EXPECT_EQ(characters("\xF8\x88\x80\x80\x80").size(), 5u); // a 5-byte lead
     EXPECT_EQ(characters("\xF4\x90\x80\x80").size(), 4u);     // past U+10FFFF
+}
+
+// Catches a case folding table built wrongly (a page or a change of the wrong sign, a page
+// left out): every character folds as Qt's Unicode data folds it.
+TEST(NameCodec, FoldsEveryCharacterAsQtDoes) {
+    int folded = 0;
+    for (char32_t c = 0; c < 0x110000; ++c) {
+        ASSERT_EQ(foldCase(c), QChar::toCaseFolded(c)) << std::hex << std::uint32_t(c);
+        folded += foldCase(c) != c;
+    }
+    EXPECT_GT(folded, 1000);
+    EXPECT_EQ(foldCase(kInvalidByteBase + 0xC3), kInvalidByteBase + 0xC3);
 }
 
 // Catches an order that is by bytes (capitals first), not total, or not case-insensitive for
