@@ -174,15 +174,17 @@ StartOutcome startSearch(const QString& pathList, bool speak,
     search->extensions = enabledExtensions(SettingsStore());
 
     QString why;
-    const QString work = workFolder(&why);
-    if (work.isEmpty()) {
+    const auto unusableWorkFolder = [&] {
         if (speak)
             MsgBox(
                 QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
                     why,
                 MsgButtons::Ok, MsgIcon::Exclamation);
         return StartOutcome::Failed;
-    }
+    };
+    const QString work = workFolder(&why);
+    if (work.isEmpty())
+        return unusableWorkFolder();
 
     const SplitPaths split = splitPathList(pathList);
     if (!speak && (split.overLimit || !split.unsearchable.isEmpty() || split.paths.isEmpty()))
@@ -202,14 +204,8 @@ StartOutcome startSearch(const QString& pathList, bool speak,
     // started together never read each other's list, and nothing planted in a shared work
     // folder is written or read through.
     search->run = newRunFolder(work, &why);
-    if (search->run.isEmpty()) {
-        if (speak)
-            MsgBox(
-                QStringLiteral("Cannot search for files: the work folder cannot be used.\r\n\r\n") +
-                    why,
-                MsgButtons::Ok, MsgIcon::Exclamation);
-        return StartOutcome::Failed;
-    }
+    if (search->run.isEmpty())
+        return unusableWorkFolder();
     search->batchPath = search->run + QStringLiteral("mixgen.bat");
     search->listPath = search->run + QStringLiteral("mixgen.lst");
     search->errorPath = search->run + QStringLiteral("mixgen.err");
