@@ -7,8 +7,12 @@
   maketree.py albums ROOT N N files in artist/album folders of 8 (2,500 artists for a million),
                             mixed extensions; three in four are songs (the scaling tree)
   maketree.py flat ROOT [N] one folder holding N files (default 200,000), nine in ten songs
+  maketree.py tagged ROOT N N songs in artist/album folders of 8, each a hard link to one of 20
+                            small MP3 files with tags and an Xing header giving a length of 2.5
+                            to 5.5 minutes, so N songs take the disk of 20 files
 """
 import os
+import struct
 import sys
 
 # Every song extension at least once, mostly mp3, in mixed case as libraries hold them.
@@ -65,6 +69,48 @@ def flat(root, total):
         touch(f'{root}/Track {n * 7919 % total:06d} of the big folder.{ext}')
 
 
+def silent_frame(xing_frames=None):
+    frame = bytearray(b'\xff\xfb\x90\x00' + b'\x00' * 413)
+    if xing_frames:
+        frame[36:52] = b'Xing' + struct.pack('>III', 3, xing_frames, xing_frames * 417)
+    return bytes(frame)
+
+
+def id3(artist, title):
+    def text_frame(frame_id, text):
+        body = b'\x03' + text.encode()
+        n = len(body)
+        return frame_id + bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127,
+                                 0, 0]) + body
+    body = text_frame(b'TPE1', artist) + text_frame(b'TIT2', title)
+    n = len(body)
+    return b'ID3\x04\x00\x00' + bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127,
+                                       n & 127]) + body
+
+
+def tagged(root, total):
+    os.makedirs(root + '/.sources')
+    sources = []
+    for i in range(20):
+        seconds = 150 + i * 10
+        path = f'{root}/.sources/{i:02d}.mp3'
+        with open(path, 'wb') as out:
+            out.write(id3(f'Artist {i}', f'Title {i}') +
+                      silent_frame(int(seconds * 44100 / 1152)) + silent_frame() * 8)
+        sources.append(path)
+    n = a = 0
+    while n < total:
+        for b in range(50):
+            d = f'{root}/Artist {a:05d}/Album {b:02d}'
+            os.makedirs(d, exist_ok=True)
+            for t in range(8):
+                os.link(sources[n % 20], f'{d}/{t:02d} Track {n}.mp3')
+                n += 1
+                if n == total:
+                    return
+        a += 1
+
+
 def main():
     shape, root = sys.argv[1], sys.argv[2]
     if os.path.exists(root + '.complete'):
@@ -78,6 +124,8 @@ def main():
         albums(root, int(sys.argv[3]))
     elif shape == 'flat':
         flat(root, int(sys.argv[3]) if len(sys.argv) > 3 else 200000)
+    elif shape == 'tagged':
+        tagged(root, int(sys.argv[3]))
     else:
         sys.exit(__doc__)
     touch(root + '.complete')
