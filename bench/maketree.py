@@ -48,18 +48,27 @@ def wide(root):
                 n += 1
 
 
-def albums(root, total):
-    exts = ['mp3', 'MP3', 'mp3', 'mp2', 'wma', 'wav', 'mod', 'it', 'xm', 's3m', 'flac', 'jpg',
-            'mp3', 'ogg', 'txt', 'mp3']
+def album_tracks(root, total, whole_artists):
+    """The places of total tracks in artist folders of 50 album folders of 8 (the last artist
+    made whole when whole_artists): (album folder, artist, album, track, number), folders made."""
     n = a = 0
     while n < total:
         for b in range(50):
             d = f'{root}/Artist {a:05d}/Album {b:02d}'
             os.makedirs(d, exist_ok=True)
             for t in range(8):
-                touch(f'{d}/{t:02d} Track {n}.{exts[(a + b + t) % len(exts)]}')
+                yield d, a, b, t, n
                 n += 1
+                if n == total and not whole_artists:
+                    return
         a += 1
+
+
+def albums(root, total):
+    exts = ['mp3', 'MP3', 'mp3', 'mp2', 'wma', 'wav', 'mod', 'it', 'xm', 's3m', 'flac', 'jpg',
+            'mp3', 'ogg', 'txt', 'mp3']
+    for d, a, b, t, n in album_tracks(root, total, True):
+        touch(f'{d}/{t:02d} Track {n}.{exts[(a + b + t) % len(exts)]}')
 
 
 def flat(root, total):
@@ -98,17 +107,8 @@ def tagged(root, total):
             out.write(id3(f'Artist {i}', f'Title {i}') +
                       silent_frame(int(seconds * 44100 / 1152)) + silent_frame() * 8)
         sources.append(path)
-    n = a = 0
-    while n < total:
-        for b in range(50):
-            d = f'{root}/Artist {a:05d}/Album {b:02d}'
-            os.makedirs(d, exist_ok=True)
-            for t in range(8):
-                os.link(sources[n % 20], f'{d}/{t:02d} Track {n}.mp3')
-                n += 1
-                if n == total:
-                    return
-        a += 1
+    for d, _, _, t, n in album_tracks(root, total, False):
+        os.link(sources[n % 20], f'{d}/{t:02d} Track {n}.mp3')
 
 
 def main():
