@@ -134,6 +134,15 @@ def check(window, what, pid):
     print(f"checked {what}: {len(problems) - reported} problems")
 
 
+def visit(app, pid, owner, button, what, role, name, close="Cancel"):
+    """Opens a window with owner's button, waits for the control that tells it (role, name),
+    checks the window as what and closes it again with its close button."""
+    press(owner, button)
+    window = wait_for("the " + what, lambda: window_with(app, role, name))
+    check(window, what, pid)
+    press(window, close)
+
+
 def main():
     program, demo, work = sys.argv[1:4]
     screenshot = sys.argv[5] if len(sys.argv) > 5 and sys.argv[4] == "--screenshot" else None
@@ -168,29 +177,16 @@ def main():
             time.sleep(0.5)
             ids = [i for i in visible_windows(pid) if geometry(i)[2] > 600]
             subprocess.run(["import", "-window", ids[-1], screenshot], check=True)
-        press(options, "Playlist style...")
-        style = wait_for("the playlist style", lambda: window_with(
-            app, pyatspi.ROLE_CHECK_BOX, "Extended M3U (titles and lengths)"))
-        check(style, "playlist style window", pid)
-        press(style, "Cancel")
+        visit(app, pid, options, "Playlist style...", "playlist style window",
+              pyatspi.ROLE_CHECK_BOX, "Extended M3U (titles and lengths)")
         press(options, "Cancel")
 
-        press(main_window, "Browse for a path to search for mp3's")
-        folder = wait_for("the folder picker", lambda: window_with(
-            app, pyatspi.ROLE_PUSH_BUTTON, "Add path"))
-        check(folder, "folder picker", pid)
-        press(folder, "Cancel")
-
-        press(main_window, "Browse for the output file")
-        picker = wait_for("the file picker", lambda: window_with(app, pyatspi.ROLE_PUSH_BUTTON,
-                                                                 "Save"))
-        check(picker, "file picker", pid)
-        press(picker, "Cancel")
-
-        press(main_window, "Create playlist")
-        box = wait_for("the message", lambda: window_with(app, pyatspi.ROLE_PUSH_BUTTON, "OK"))
-        check(box, "message box", pid)
-        press(box, "OK")
+        visit(app, pid, main_window, "Browse for a path to search for mp3's", "folder picker",
+              pyatspi.ROLE_PUSH_BUTTON, "Add path")
+        visit(app, pid, main_window, "Browse for the output file", "file picker",
+              pyatspi.ROLE_PUSH_BUTTON, "Save")
+        visit(app, pid, main_window, "Create playlist", "message box", pyatspi.ROLE_PUSH_BUTTON,
+              "OK", close="OK")
 
         path = control(main_window, pyatspi.ROLE_TEXT,
                        "Path(s) to search for mp3's, seperate multiple with ; (semicolon)")
