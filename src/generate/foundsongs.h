@@ -35,9 +35,6 @@ public:
     QByteArrayView utf8(qsizetype i) const { return storedUtf8(storedPosition(i)); }
     QString at(qsizetype i) const { return QString::fromUtf8(utf8(i)); }
     QStringList toStringList() const;
-    // The bytes the store holds for its songs, line ends and taken songs included: no fewer
-    // than the names of any choice of its songs take.
-    qsizetype storedBytes() const { return m_used; }
 
     void append(QByteArrayView utf8Path);
     void clear();

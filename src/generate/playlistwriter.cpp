@@ -28,13 +28,16 @@ qsizetype pickIndex(double r, qsizetype count) {
     return qsizetype(scaled);
 }
 
-// One pick: a fresh seed before every single pick (the generator mixes it into its state),
-// then the index of the next value within the songs left; returns the song's position in the
-// store.
+namespace {
+
+// One pick's draw: a fresh seed before every single pick (the generator mixes it into its
+// state), then the index of the next value within the count songs left.
 qsizetype drawIndex(RandomSource& random, qsizetype count) {
     random.reseed(random.timeOfDay() * 3.141592);
     return pickIndex(random.next(), count);
 }
+
+} // namespace
 
 qsizetype drawStoredPosition(const FoundSongs& found, RandomSource& random) {
     return found.storedPosition(drawIndex(random, found.size()));

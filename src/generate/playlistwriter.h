@@ -37,7 +37,7 @@ int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, const QS
 int pickAndWrite(FoundSongs& found, QStringList& picked, int requested, const QString& outputPath,
                  RandomSource& random, bool* writeFailed = nullptr);
 
-// The pick alone, in memory: picked (cleared first) holds the playlist's lines.
+// The pick alone, in memory: picked (cleared first) holds the songs taken, in pick order.
 int pickAndWrite(FoundSongs& found, PickedSongs& picked, int requested, RandomSource& random);
 
 // The same into an open device, one write a line; a song is taken only once its line was
