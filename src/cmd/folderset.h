@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/prefetch.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -32,7 +34,7 @@ public:
     // and several asked for at once overlap.
     void prefetch(const FolderId& id) const {
         if (!m_slots.empty())
-            __builtin_prefetch(&m_slots[homeSlot(id)]);
+            prefetchLine(&m_slots[homeSlot(id)]);
     }
 
 private:

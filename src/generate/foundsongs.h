@@ -2,6 +2,7 @@
 
 #include "generate/remainingpositions.h"
 #include "platform/pagedblock.h"
+#include "platform/prefetch.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -50,12 +51,12 @@ public:
     void takeStored(qsizetype position);
     // Asks the memory early for a song's record, or (its record already at hand) its name.
     void prefetchRecord(qsizetype position) const {
-        __builtin_prefetch(records() + position - (position > 0 ? 1 : 0));
+        prefetchLine(records() + position - (position > 0 ? 1 : 0));
     }
     void prefetchName(qsizetype position) const {
         const QByteArrayView name = storedUtf8(position);
-        __builtin_prefetch(name.data());
-        __builtin_prefetch(name.data() + name.size());
+        prefetchLine(name.data());
+        prefetchLine(name.data() + name.size());
     }
 
     // The list reader's way in: bytes read straight into the block behind the songs, then

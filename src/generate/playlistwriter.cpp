@@ -99,7 +99,7 @@ void gatherLines(const FoundSongs& found, const std::vector<qsizetype>& position
         piece.append("\r\n", 2);
         if (piece.size() >= kLinesPiece) {
             out(piece);
-            piece.clear();
+            piece.resize(0); // keeps its room for the next piece
         }
     }
     out(piece);
