@@ -1,5 +1,11 @@
 #include "generate/remainingpositions.h"
 
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mixgen {
 
 namespace {
@@ -47,54 +53,91 @@ int nthSetBit(std::uint64_t word, int n) {
     return 8 * byte + kNthBit.at[word >> (8 * byte) & 0xff][n - before];
 }
 
+// How many of a node's children the entries to pass cover whole: the lanes whose running
+// count is at most toPass. The counts only grow from lane to lane, so those lanes come first.
+std::size_t childrenPassed(const std::int32_t* upTo, std::int32_t toPass) {
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi32(toPass);
+    const auto* lanes = reinterpret_cast<const __m128i*>(upTo);
+    // All ones in each lane that holds the entry or comes after it.
+    const __m128i a = _mm_cmpgt_epi32(_mm_load_si128(lanes), limit);
+    const __m128i b = _mm_cmpgt_epi32(_mm_load_si128(lanes + 1), limit);
+    const __m128i c = _mm_cmpgt_epi32(_mm_load_si128(lanes + 2), limit);
+    const __m128i d = _mm_cmpgt_epi32(_mm_load_si128(lanes + 3), limit);
+    const int beyond =
+        _mm_movemask_epi8(_mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+    // The last lane stands in when none is beyond (an index past the end): never past it.
+    return std::size_t(__builtin_ctz(unsigned(beyond) | 0x8000u));
+#else
+    std::size_t passed = 0;
+    while (passed < 15 && upTo[passed] <= toPass)
+        ++passed;
+    return passed;
+#endif
+}
+
+// One entry fewer in the child at lane and so in the running counts from there on.
+void dropFrom(std::int32_t* upTo, std::size_t lane) {
+#if defined(__SSE2__)
+    const __m128i before = _mm_set1_epi32(int(lane) - 1);
+    auto* lanes = reinterpret_cast<__m128i*>(upTo);
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const __m128i index =
+            _mm_setr_epi32(4 * quarter, 4 * quarter + 1, 4 * quarter + 2, 4 * quarter + 3);
+        // Adds all ones, minus one, in the lanes from lane on.
+        _mm_store_si128(lanes + quarter,
+                        _mm_add_epi32(_mm_load_si128(lanes + quarter),
+                                      _mm_cmpgt_epi32(index, before)));
+    }
+#else
+    for (std::size_t at = lane; at < 16; ++at)
+        --upTo[at];
+#endif
+}
+
 } // namespace
 
-RemainingPositions::RemainingPositions(qsizetype count) : m_remaining(count), m_topStep(1) {
-    const qsizetype words = (count + 63) / 64;
-    m_present.assign(std::size_t(words), ~std::uint64_t(0));
-    if (count % 64 != 0)
+RemainingPositions::RemainingPositions(qsizetype count) : m_remaining(count) {
+    const auto words = std::max<std::size_t>(1, std::size_t(count + 63) / 64);
+    m_present.assign(words, ~std::uint64_t(0));
+    if (count % 64 != 0 || count == 0)
         m_present.back() = (std::uint64_t(1) << (count % 64)) - 1;
 
-    // The tree spans a power of two of blocks (those past the end hold nothing), so that its
-    // descent needs no bounds check.
-    const qsizetype blocks = (words + kWordsPerBlock - 1) / kWordsPerBlock;
-    while (m_topStep < blocks)
-        m_topStep *= 2;
-    m_blockTree.assign(std::size_t(m_topStep) + 1, 0);
-    for (qsizetype block = 0; block < blocks; ++block) {
-        const qsizetype first = block * kBlockSize;
-        m_blockTree[std::size_t(block) + 1] =
-            std::int32_t(qMin<qsizetype>(kBlockSize, count - first));
-    }
-    // Turn the plain counts into the tree in one sweep: each node hands its sum to its parent.
-    for (qsizetype i = 1; i <= m_topStep; ++i) {
-        const qsizetype parent = i + (i & -i);
-        if (parent <= m_topStep)
-            m_blockTree[std::size_t(parent)] += m_blockTree[std::size_t(i)];
-    }
+    // Level by level from the words up, until one node holds them all.
+    std::vector<std::int32_t> below(words);
+    for (std::size_t word = 0; word < words; ++word)
+        below[word] = setBits(m_present[word]);
+    do {
+        m_levelStart.push_back(m_nodes.size());
+        std::vector<std::int32_t> totals((below.size() + kFanOut - 1) / kFanOut);
+        for (std::size_t at = 0; at < totals.size(); ++at) {
+            Node node{};
+            std::int32_t running = 0;
+            for (std::size_t lane = 0; lane < kFanOut; ++lane) {
+                if (at * kFanOut + lane < below.size())
+                    running += below[at * kFanOut + lane];
+                node.upTo[lane] = running;
+            }
+            m_nodes.push_back(node);
+            totals[at] = running;
+        }
+        below = std::move(totals);
+    } while (below.size() > 1);
 }
 
 qsizetype RemainingPositions::positionAt(qsizetype index) const {
-    // Descend the tree: skip every run of blocks holding no more than the entries to pass.
-    // Which way each step goes is as random as the pick, so it is chosen without a branch.
-    const std::int32_t* tree = m_blockTree.data();
-    std::size_t node = 0;
-    auto toPass = std::int64_t(index);
-    for (auto step = std::size_t(m_topStep); step > 0; step /= 2) {
-        const std::int64_t count = tree[node + step];
-        const std::int64_t skip = -std::int64_t(count <= toPass); // all ones when it skips
-        node += step & std::size_t(skip);
-        toPass -= count & skip;
+    // From the top node down: in each, skip the children whose entries are all passed.
+    auto toPass = std::int32_t(index);
+    std::size_t child = 0;
+    for (std::size_t level = m_levelStart.size(); level-- > 0;) {
+        const std::int32_t* upTo = m_nodes[m_levelStart[level] + child].upTo;
+        const std::size_t passed = childrenPassed(upTo, toPass);
+        if (passed > 0)
+            toPass -= upTo[passed - 1];
+        child = child * kFanOut + passed;
     }
-    // node is now the 0-based index of the block that holds the entry.
-    std::size_t word = node * std::size_t(kWordsPerBlock);
-    for (;; ++word) {
-        const int inWord = setBits(m_present[word]);
-        if (toPass < inWord)
-            break;
-        toPass -= inWord;
-    }
-    return qsizetype(word * 64) + nthSetBit(m_present[word], int(toPass));
+    // child is now the word that holds the entry.
+    return qsizetype(child * 64) + nthSetBit(m_present[child], int(toPass));
 }
 
 void RemainingPositions::take(qsizetype position) {
@@ -102,9 +145,11 @@ void RemainingPositions::take(qsizetype position) {
         return;
     const auto at = std::size_t(position);
     m_present[at / 64] &= ~(std::uint64_t(1) << (at % 64));
-    const auto nodes = std::size_t(m_topStep);
-    for (std::size_t i = at / std::size_t(kBlockSize) + 1; i <= nodes; i += i & (~i + 1))
-        --m_blockTree[i];
+    std::size_t child = at / 64;
+    for (const std::size_t levelStart : m_levelStart) {
+        dropFrom(m_nodes[levelStart + child / kFanOut].upTo, child % kFanOut);
+        child /= kFanOut;
+    }
     --m_remaining;
 }
 

@@ -11,7 +11,10 @@ namespace mixgen {
 // positionAt(k) answers which original position the k-th remaining entry has, exactly as a
 // list that closes the gap after every removal would, but in O(log n) instead of moving every
 // later entry up. The marks live in a bitmap (one bit per entry, so a million entries fit in
-// the processor's cache); a Fenwick tree counts the entries left in each block of 1024.
+// the processor's cache). Above it, a tree of nodes of sixteen running counts, one cache line
+// each: a node tells how many entries are left in its first one, two, ... sixteen children
+// (64-entry words at the bottom, nodes above), so a lookup reads one line per level, four
+// for a million entries, and finds its way in each with a few vector compares.
 class RemainingPositions {
 public:
     explicit RemainingPositions(qsizetype count);
@@ -27,13 +30,17 @@ public:
     bool isTaken(qsizetype position) const;
 
 private:
-    static constexpr qsizetype kWordsPerBlock = 4;
-    static constexpr qsizetype kBlockSize = kWordsPerBlock * 64;
+    static constexpr std::size_t kFanOut = 16;
 
-    std::vector<std::uint64_t> m_present;  // bit set: the entry is still there
-    std::vector<std::int32_t> m_blockTree; // 1-based Fenwick tree over the blocks' counts
+    // A node: the running counts of its children, the last one repeated past them.
+    struct alignas(64) Node {
+        std::int32_t upTo[kFanOut];
+    };
+
+    std::vector<std::uint64_t> m_present; // bit set: the entry is still there
+    std::vector<Node> m_nodes;            // level by level from the bottom; the top has one
+    std::vector<std::size_t> m_levelStart; // where each level's nodes begin in m_nodes
     qsizetype m_remaining;
-    qsizetype m_topStep; // the number of blocks that the tree spans: a power of two
 };
 
 } // namespace mixgen
