@@ -116,6 +116,7 @@ bool BatchRunner::closeOutput(int fd) {
 }
 
 void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
+    m_writtenLists.clear();
     std::vector<NamePattern> patterns;
     patterns.reserve(group.size());
     std::vector<std::unique_ptr<ListOutput>> outputs;
@@ -159,6 +160,7 @@ void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
                                         std::string(std::strerror(written ? errno : error)));
         }
     }
+    m_writtenLists = std::move(outputs);
 }
 
 void BatchRunner::report(std::size_t lineNumber, std::string_view message) {

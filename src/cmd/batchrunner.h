@@ -3,6 +3,7 @@
 #include "batchline.h"
 #include "parallelwalk.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,10 @@ private:
     void flushStandardOutput();
 
     ParallelWalk m_walker;
+    // The last group's lists, written already: let go when the next group starts. After the
+    // last group the process ends, and the system takes their memory back whole, sooner than
+    // a piece-by-piece free would hand it back.
+    std::vector<std::unique_ptr<ListOutput>> m_writtenLists;
     std::string m_standardOutput; // echo text waiting to be written
     bool m_echoOn = true;
     bool m_listFailed = false;
