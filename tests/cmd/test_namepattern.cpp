@@ -170,6 +170,23 @@ TEST(NameCodec, KeysOrderNamesAsTheNamesDo) {
 
 // Catches the walk's quick last-byte test ruling out a name the whole test would match:
 // upper case, "?" at the end, a last character of several bytes, a pattern not of "*.EXT" form.
+// Catches the word-at-a-time test missing a line break in some byte of a word or in the
+// bytes after the last whole word, or taking a byte that only looks like one (0x8A, 0x0B).
+TEST(NameCodec, FindsEveryLineBreak) {
+    std::mt19937 engine(11);
+    const std::string bytes = std::string("abAB. ") + '\x8a' + '\x8d' + '\x0b' + '\x0c' + "\xc3\xa9";
+    for (int round = 0; round < 20'000; ++round) {
+        std::string name(std::uniform_int_distribution<int>(0, 40)(engine), 'x');
+        for (char& c : name)
+            c = bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(engine)];
+        const bool withBreak = !name.empty() && round % 2 == 0;
+        if (withBreak)
+            name[std::uniform_int_distribution<std::size_t>(0, name.size() - 1)(engine)] =
+                round % 4 == 0 ? '\n' : '\r';
+        ASSERT_EQ(holdsLineBreak(name), withBreak) << name;
+    }
+}
+
 TEST(NamePattern, QuickTestNeverRulesOutAMatch) {
     const char* patterns[] = {"*.MP?", "*.WMA", "*.K", "*.ITZ ", "A*B", "*"};
     const char* names[] = {"x.MP3",       "x.mpé",    "x.wma", "x.WMA", "x.\xE2\x84\xAA" /* K */,
