@@ -43,11 +43,32 @@ bool lessCaseInsensitive(std::string_view a, std::string_view b);
 // keys are both set and differ are ordered by them; otherwise the names must be compared.
 std::uint64_t orderKey(std::string_view name);
 
-// lessCaseInsensitive, settled by the keys when they can settle it.
-inline bool lessByKeyOrName(std::uint64_t keyA, std::string_view a, std::uint64_t keyB,
+// The keys of a name's first sixteen bytes: orderKey of the first eight, and of the eight
+// after them (0 when the first are not all ASCII or there are no more). The second settles
+// names that start alike, as the thousands of "Artist ..." folders of one library do,
+// without their bytes being fetched from all over memory while they are sorted.
+struct OrderKeys {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+};
+
+inline OrderKeys orderKeys(std::string_view name) {
+    OrderKeys keys{orderKey(name), 0};
+    if (keys.first != 0 && name.size() > 8)
+        keys.second = orderKey(name.substr(8));
+    return keys;
+}
+
+// lessCaseInsensitive, settled by the keys when they can settle it. Equal first keys mean
+// the same first eight letters, all ASCII (a name holds no NUL, so a shorter name's key
+// never equals a longer one's): then the next eight decide as the names would.
+inline bool lessByKeyOrName(const OrderKeys& keysA, std::string_view a, const OrderKeys& keysB,
                             std::string_view b) {
-    if (keyA != keyB && keyA != 0 && keyB != 0)
-        return keyA < keyB;
+    if (keysA.first != keysB.first && keysA.first != 0 && keysB.first != 0)
+        return keysA.first < keysB.first;
+    if (keysA.first == keysB.first && keysA.first != 0 && keysA.second != keysB.second &&
+        keysA.second != 0 && keysB.second != 0)
+        return keysA.second < keysB.second;
     return lessCaseInsensitive(a, b);
 }
 

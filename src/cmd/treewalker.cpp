@@ -263,7 +263,7 @@ bool TreeWalker::readEntries(int fd, Level& level) {
 
             Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
-                entry.key = orderKey({name, nameLength});
+                entry.keys = orderKeys({name, nameLength});
                 // A folder itself (no link) on a file system whose entries tell its inode.
                 if (level.facts.entryInodesAreReal && m_trustEntryTypes &&
                     record[kTypeAt] == DT_DIR)
@@ -292,7 +292,7 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                     matched |= std::uint64_t(1) << i;
             }
             if (matched != 0) {
-                entry.key = orderKey(nameView);
+                entry.keys = orderKeys(nameView);
                 level.names.append(name, nameLength);
                 level.files.push_back({entry, matched});
             }
@@ -316,7 +316,7 @@ void TreeWalker::listFiles(std::size_t depth) {
     };
 
     std::sort(level.files.begin(), level.files.end(), [&](const Match& a, const Match& b) {
-        return lessByKeyOrName(a.entry.key, nameOf(a.entry), b.entry.key, nameOf(b.entry));
+        return lessByKeyOrName(a.entry.keys, nameOf(a.entry), b.entry.keys, nameOf(b.entry));
     });
     const std::vector<ListOutput*>& outputs = *m_outputs;
     for (const Match& match : level.files) {
@@ -328,7 +328,7 @@ void TreeWalker::listFiles(std::size_t depth) {
     }
 
     std::sort(level.folders.begin(), level.folders.end(), [&](const Entry& a, const Entry& b) {
-        return lessByKeyOrName(a.key, nameOf(a), b.key, nameOf(b));
+        return lessByKeyOrName(a.keys, nameOf(a), b.keys, nameOf(b));
     });
 }
 

@@ -4,6 +4,7 @@
 #include "folderparts.h"
 #include "folderset.h"
 #include "listoutput.h"
+#include "namecodec.h"
 #include "namepattern.h"
 
 #include <array>
@@ -96,7 +97,7 @@ private:
         std::size_t nameOffset; // into the level's names
         std::size_t nameLength;
         ino_t inode = 0;       // a subfolder's, when its parent's entry can be trusted for it
-        std::uint64_t key = 0; // orderKey of the name
+        OrderKeys keys{};      // of the name
     };
     struct Match {
         Entry entry;

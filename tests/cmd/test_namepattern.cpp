@@ -148,22 +148,32 @@ TEST(NameCodec, OrdersLongPlainNamesAsTheirSmallLetters) {
     }
 }
 
-// Catches a quick key that orders two names otherwise than the names do: a short name before
-// the longer ones it starts, capitals, and letters of several bytes that fold to plain ones
-// (the Kelvin sign is a "k").
+// Catches quick keys that order two names otherwise than the names do: a short name before
+// the longer ones it starts, capitals, letters of several bytes that fold to plain ones (the
+// Kelvin sign is a "k"), and names alike in their first eight bytes or more.
 TEST(NameCodec, KeysOrderNamesAsTheNamesDo) {
     std::mt19937 engine(11);
     const char* pieces[] = {"a", "A", "k", "K", "\xE2\x84\xAA", "\xC3\xA9", "\xFF", " ", "0", "_"};
     const auto name = [&] {
         std::string text;
-        for (std::size_t n = 1 + engine() % 11; text.size() < n;)
+        for (std::size_t n = 1 + engine() % 20; text.size() < n;)
             text += pieces[engine() % std::size(pieces)];
         return text;
     };
-    for (int i = 0; i < 50000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         const std::string a = name();
-        const std::string b = engine() % 4 ? name() : a.substr(0, 1 + engine() % a.size());
-        ASSERT_EQ(lessByKeyOrName(orderKey(a), a, orderKey(b), b), lessCaseInsensitive(a, b))
+        std::string b;
+        switch (engine() % 4) {
+        case 0: // a name it starts
+            b = a.substr(0, 1 + engine() % a.size());
+            break;
+        case 1: // a name that starts as it does, then goes on otherwise
+            b = a.substr(0, engine() % (a.size() + 1)) + name();
+            break;
+        default:
+            b = name();
+        }
+        ASSERT_EQ(lessByKeyOrName(orderKeys(a), a, orderKeys(b), b), lessCaseInsensitive(a, b))
             << a << " | " << b;
     }
 }
