@@ -91,6 +91,15 @@ Button* makeMarkedButton(QWidget* parent, const QString& caption, const QString&
     return button;
 }
 
+// A control with its text and tip at its place, as the form's table gives it.
+template <typename Control>
+Control* makePlaced(QWidget* parent, const QString& text, const QString& tip, const QRect& place) {
+    auto* control = new Control(text, parent);
+    control->setToolTip(tip);
+    control->setGeometry(place);
+    return control;
+}
+
 } // namespace
 
 QCheckBox* makeCheckBox(QWidget* parent, const QString& caption, const QString& tip,
@@ -105,18 +114,12 @@ QRadioButton* makeOption(QWidget* parent, const QString& caption, const QString&
 
 QLineEdit* makeTextBox(QWidget* parent, const QString& text, const QString& tip,
                        const QRect& place) {
-    auto* box = new QLineEdit(text, parent);
-    box->setToolTip(tip);
-    box->setGeometry(place);
-    return box;
+    return makePlaced<QLineEdit>(parent, text, tip, place);
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& caption, const QString& tip,
                         const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setToolTip(tip);
-    button->setGeometry(place);
-    return button;
+    return makePlaced<QPushButton>(parent, caption, tip, place);
 }
 
 void paintFormBackground(QWidget* widget) {
