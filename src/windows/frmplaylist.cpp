@@ -377,8 +377,11 @@ void frmPlaylist::showFoundSoFar(qint64 count) {
 }
 
 void frmPlaylist::finishRun() {
-    // Keys typed while the pick ran are dropped before the buttons can take them.
-    QCoreApplication::processEvents();
+    // Keys typed while the pick ran are dropped before the buttons can take them. A silent
+    // run has no buttons to reach and ends the program below: its unseen lists are not laid
+    // out (and their font looked up) first.
+    if (m_tag != "2")
+        QCoreApplication::processEvents();
     m_takesNoInput = false;
     // Once the window waits for the user, the found songs move out of the deleted list
     // file's pages into memory of their own: those pages would be written to disk meanwhile.
