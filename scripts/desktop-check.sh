@@ -16,7 +16,9 @@ program=$PWD/$build/bin/mixgen
 
 work=$(mktemp -d)
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Without -noreset the server starts over whenever its last client leaves, as it does between
+# two checks, and a program that connects meanwhile is turned away.
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [[ -s $work/display ]] && break; sleep 0.1; done
@@ -30,6 +32,12 @@ check() {
   local run=$work/run-$1-$2
   mkdir -p "$run"
   echo "== style $1, scale $2"
+  if ! kill -0 $xvfb 2>/dev/null; then
+    echo "the virtual screen has ended:" >&2
+    cat "$work/xvfb.log" >&2
+    failed=1
+    return
+  fi
   QT_STYLE_OVERRIDE=$1 QT_SCALE_FACTOR=$2 dbus-run-session -- /usr/bin/python3 \
     tests/desktop/check_windows.py "$program" "$PWD/data/demo" "$run" ${3:+--screenshot "$3"} \
     2> >(grep -v -e 'dbus-daemon' -e 'SpiRegistry' -e 'XDG_RUNTIME_DIR' >&2) || failed=1
