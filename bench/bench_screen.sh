@@ -26,7 +26,8 @@ bench_need Xvfb xvfb xwd x11-apps
 bench_env bench-screen all-songs
 
 screen=":$((200 + RANDOM % 500))"
-Xvfb "$screen" -screen 0 800x600x24 -nolisten tcp > /dev/null 2>&1 &
+# -noreset: the server does not start over between two runs, when its last client has left.
+Xvfb "$screen" -noreset -screen 0 800x600x24 -nolisten tcp > /dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2> /dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do xwd -root -silent -display "$screen" > /dev/null 2>&1 && break; sleep 0.05; done
