@@ -125,6 +125,12 @@ void FoundSongs::takeStored(qsizetype position) {
     m_taken->take(position);
 }
 
+qsizetype FoundSongs::takeAt(qsizetype i) {
+    if (!m_taken)
+        m_taken = std::make_unique<RemainingPositions>(m_count);
+    return m_taken->takeAt(i);
+}
+
 char* FoundSongs::roomToRead(qsizetype bytes) {
     m_listPages = ListPages::NotUsed; // read rather than mapped from here on
     compact();

@@ -49,6 +49,8 @@ public:
         return QByteArrayView(m_bytes.data() + start, qsizetype(nameEnd(ends[position]) - start));
     }
     void takeStored(qsizetype position);
+    // Both at once: takes the song at index of those left and returns its position.
+    qsizetype takeAt(qsizetype i);
     // Asks the memory early for a song's record, or (its record already at hand) its name.
     void prefetchRecord(qsizetype position) const {
         prefetchLine(records() + position - (position > 0 ? 1 : 0));

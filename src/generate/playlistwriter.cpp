@@ -147,8 +147,7 @@ int pickLines(FoundSongs& found, PickedSongs& picked, int requested, RandomSourc
     std::size_t known = 0;
     for (std::size_t i = 0; i < count; ++i) {
         awaitEntry(indexed, i, known);
-        positions[i] = found.storedPosition(indices[i]);
-        found.takeStored(positions[i]);
+        positions[i] = found.takeAt(indices[i]);
         publish(drawn, i + 1, count);
     }
     if (drawer.joinable())

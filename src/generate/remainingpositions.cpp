@@ -154,9 +154,22 @@ void RemainingPositions::take(qsizetype position) {
 }
 
 qsizetype RemainingPositions::takeAt(qsizetype index) {
-    const qsizetype position = positionAt(index);
-    take(position);
-    return position;
+    // The way down of positionAt, each node counting one entry fewer in the child taken on
+    // the way: the nodes are changed while they are at hand, not looked up again from below.
+    auto toPass = std::int32_t(index);
+    std::size_t child = 0;
+    for (std::size_t level = m_levelStart.size(); level-- > 0;) {
+        std::int32_t* upTo = m_nodes[m_levelStart[level] + child].upTo;
+        const std::size_t passed = childrenPassed(upTo, toPass);
+        if (passed > 0)
+            toPass -= upTo[passed - 1];
+        dropFrom(upTo, passed);
+        child = child * kFanOut + passed;
+    }
+    const int bit = nthSetBit(m_present[child], int(toPass));
+    m_present[child] &= ~(std::uint64_t(1) << bit);
+    --m_remaining;
+    return qsizetype(child * 64) + bit;
 }
 
 bool RemainingPositions::isTaken(qsizetype position) const {
