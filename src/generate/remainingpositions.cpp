@@ -1,6 +1,8 @@
 #include "generate/remainingpositions.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -95,6 +97,28 @@ void dropFrom(std::int32_t* upTo, std::size_t lane) {
 #endif
 }
 
+// The way down from the top node to the word that holds the entry at index: in each node, the
+// children whose entries are all passed are skipped. Returns the word and how many of its
+// entries are still to pass. Taking, each node on the way counts one entry fewer in the child
+// taken, changed while it is at hand rather than looked up again from below.
+template <bool kTaking, typename Nodes>
+std::pair<std::size_t, int> wayDown(Nodes& nodes, const std::vector<std::size_t>& levelStart,
+                                    qsizetype index) {
+    constexpr std::size_t fanOut = std::extent_v<decltype(Nodes::value_type::upTo)>;
+    auto toPass = std::int32_t(index);
+    std::size_t child = 0;
+    for (std::size_t level = levelStart.size(); level-- > 0;) {
+        auto* upTo = nodes[levelStart[level] + child].upTo;
+        const std::size_t passed = childrenPassed(upTo, toPass);
+        if (passed > 0)
+            toPass -= upTo[passed - 1];
+        if constexpr (kTaking)
+            dropFrom(upTo, passed);
+        child = child * fanOut + passed;
+    }
+    return {child, int(toPass)};
+}
+
 } // namespace
 
 RemainingPositions::RemainingPositions(qsizetype count) : m_remaining(count) {
@@ -126,18 +150,8 @@ RemainingPositions::RemainingPositions(qsizetype count) : m_remaining(count) {
 }
 
 qsizetype RemainingPositions::positionAt(qsizetype index) const {
-    // From the top node down: in each, skip the children whose entries are all passed.
-    auto toPass = std::int32_t(index);
-    std::size_t child = 0;
-    for (std::size_t level = m_levelStart.size(); level-- > 0;) {
-        const std::int32_t* upTo = m_nodes[m_levelStart[level] + child].upTo;
-        const std::size_t passed = childrenPassed(upTo, toPass);
-        if (passed > 0)
-            toPass -= upTo[passed - 1];
-        child = child * kFanOut + passed;
-    }
-    // child is now the word that holds the entry.
-    return qsizetype(child * 64) + nthSetBit(m_present[child], int(toPass));
+    const auto [word, toPass] = wayDown<false>(m_nodes, m_levelStart, index);
+    return qsizetype(word * 64) + nthSetBit(m_present[word], toPass);
 }
 
 void RemainingPositions::take(qsizetype position) {
@@ -154,22 +168,11 @@ void RemainingPositions::take(qsizetype position) {
 }
 
 qsizetype RemainingPositions::takeAt(qsizetype index) {
-    // The way down of positionAt, each node counting one entry fewer in the child taken on
-    // the way: the nodes are changed while they are at hand, not looked up again from below.
-    auto toPass = std::int32_t(index);
-    std::size_t child = 0;
-    for (std::size_t level = m_levelStart.size(); level-- > 0;) {
-        std::int32_t* upTo = m_nodes[m_levelStart[level] + child].upTo;
-        const std::size_t passed = childrenPassed(upTo, toPass);
-        if (passed > 0)
-            toPass -= upTo[passed - 1];
-        dropFrom(upTo, passed);
-        child = child * kFanOut + passed;
-    }
-    const int bit = nthSetBit(m_present[child], int(toPass));
-    m_present[child] &= ~(std::uint64_t(1) << bit);
+    const auto [word, toPass] = wayDown<true>(m_nodes, m_levelStart, index);
+    const int bit = nthSetBit(m_present[word], toPass);
+    m_present[word] &= ~(std::uint64_t(1) << bit);
     --m_remaining;
-    return qsizetype(child * 64) + bit;
+    return qsizetype(word * 64) + bit;
 }
 
 bool RemainingPositions::isTaken(qsizetype position) const {
