@@ -213,6 +213,12 @@ qint64 SongListReader::poll() {
     return m_songs.size();
 }
 
+bool SongListReader::pollSome(qint64 mostBytes) {
+    bool more = false;
+    readNew(false, mostBytes, &more);
+    return more;
+}
+
 SongListReader::End SongListReader::finish() {
     if (!QFile::exists(m_path))
         return End::Missing;
@@ -224,15 +230,21 @@ SongListReader::End SongListReader::finish() {
     return End::Read;
 }
 
-bool SongListReader::readNew(bool mustRead) {
+bool SongListReader::readNew(bool mustRead, qint64 mostBytes, bool* more) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return !mustRead;
-    const qint64 fileSize = file.size();
+    qint64 fileSize = file.size();
     if (fileSize < m_readUpTo) { // the list was started afresh
         m_readUpTo = 0;
         m_songs.clear();
         m_decoder.forgetUnsupported();
+    }
+    // Read up to there for now, as if the file ended there: it only grows at its end.
+    if (fileSize - m_readUpTo > mostBytes) {
+        fileSize = m_readUpTo + mostBytes;
+        if (more)
+            *more = true;
     }
     // The file's own pages rather than a copy, when the store can take them.
     if (m_songs.mapUnread(file.handle(), m_readUpTo, fileSize)) {
@@ -245,8 +257,12 @@ bool SongListReader::readNew(bool mustRead) {
     // Room for all that the file holds now, so the store does not grow while it is read.
     m_songs.prepareToRead(fileSize - m_readUpTo);
     for (;;) {
-        // Read in pieces that stay in the cache while their lines are found.
-        const qint64 got = file.read(m_songs.roomToRead(kChunk), kChunk);
+        // Read in pieces that stay in the cache while their lines are found; a bounded read
+        // stops where it was told to.
+        const qint64 want = more ? std::min(kChunk, fileSize - m_readUpTo) : kChunk;
+        if (want <= 0)
+            return true;
+        const qint64 got = file.read(m_songs.roomToRead(want), want);
         if (got < 0)
             return false;
         if (got == 0)

@@ -4,12 +4,16 @@
 #include "generate/extensions.h"
 #include "platform/folders.h"
 #include "platform/folderwrites.h"
+#include "platform/idlefollower.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
 #include <QFile>
 
+#include <atomic>
 #include <memory>
+#include <optional>
+#include <system_error>
 
 namespace mixgen {
 
@@ -123,9 +127,10 @@ SearchStatus readSongList(const QString& batchPath, const QString& listPath, QSt
 }
 
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
-                           const std::function<void(qint64 foundSoFar)>& progress) {
+                           const std::function<void(qint64 foundSoFar)>& progress,
+                           ListReading reading) {
     FoundSongs songs;
-    const SearchStatus status = runSongSearch(pathList, songs, progress);
+    const SearchStatus status = runSongSearch(pathList, songs, progress, reading);
     found = songs.toStringList();
     return status;
 }
@@ -243,8 +248,12 @@ void dropEarlySongSearch() {
     earlySearch().reset();
 }
 
+// What the list's reader on idle cores decodes at a time.
+constexpr qint64 kIdleReadPiece = qint64(1) << 20;
+
 SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
-                           const std::function<void(qint64 foundSoFar)>& progress) {
+                           const std::function<void(qint64 foundSoFar)>& progress,
+                           ListReading reading) {
     found.clear();
 
     std::unique_ptr<StartedSearch> search = takeEarlySearch(pathList);
@@ -260,21 +269,44 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     }
 
     // The list is decoded while the interpreter writes it (on another core), so little is
-    // left to do when it ends.
-    SongListReader reader(search->listPath, found);
+    // left to do when it ends. It is decoded apart from found, which a window may read
+    // meanwhile.
+    FoundSongs decoded;
+    SongListReader reader(search->listPath, decoded);
     FolderWrites& listWrites = *search->listWrites;
+    std::atomic<qint64> soFar = 0;
+    std::optional<IdleFollower> idleReading;
+    if (reading == ListReading::OnIdleCores) {
+        try {
+            // A megabyte at a time, so that the end of the search never waits long for a
+            // thread that has to make way for every other.
+            idleReading.emplace(listWrites.fd(), [&] {
+                listWrites.drain();
+                const bool more = reader.pollSome(kIdleReadPiece);
+                soFar = reader.songsSoFar();
+                return more;
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the list is read here, as it grows.
+        }
+    }
     const auto whileWaiting = [&] {
-        listWrites.drain();
-        const qint64 soFar = reader.poll();
+        if (!idleReading) {
+            listWrites.drain();
+            soFar = reader.poll();
+        }
         if (progress)
             progress(soFar);
     };
-    const StartResult ran = search->interpreter.waitFor(whileWaiting, listWrites.fd());
+    const StartResult ran = idleReading
+                                ? search->interpreter.waitFor(whileWaiting)
+                                : search->interpreter.waitFor(whileWaiting, listWrites.fd());
+    if (idleReading)
+        idleReading->stop();
     listWrites.stop();
     SearchStatus status = SearchStatus::Failed;
     if (ran.started && ran.exitCode != 0) {
         // A list the interpreter could not write whole is never taken for all the songs.
-        found.clear();
         MsgBox(kReadError + interpreterFailure(ran, search->errorPath), MsgButtons::Ok,
                MsgIcon::Exclamation);
     } else {
@@ -282,8 +314,9 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
         if (status == SearchStatus::Listed)
             reportPartlyReadFolders(search->errorPath);
     }
-    if (status != SearchStatus::Listed)
-        found.clear(); // what was decoded of a list that failed is no result
+    // What was decoded of a list that failed is no result.
+    if (status == SearchStatus::Listed)
+        found = std::move(decoded);
     return status;
 }
 

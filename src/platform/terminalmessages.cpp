@@ -53,10 +53,14 @@ bool progressShown = false;
 
 } // namespace
 
-void showTerminalProgress(const QString& line) {
+bool terminalShowsProgress() {
     static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    return terminal;
+}
+
+void showTerminalProgress(const QString& line) {
     static QString shown;
-    if (!terminal || (progressShown && line == shown))
+    if (!terminalShowsProgress() || (progressShown && line == shown))
         return;
     shown = line;
     // Back to the line's start, the new text, then the rest of the old line cleared.
