@@ -257,9 +257,9 @@ bool SongListReader::readNew(bool mustRead, qint64 mostBytes, bool* more) {
     // Room for all that the file holds now, so the store does not grow while it is read.
     m_songs.prepareToRead(fileSize - m_readUpTo);
     for (;;) {
-        // Read in pieces that stay in the cache while their lines are found; a bounded read
-        // stops where it was told to.
-        const qint64 want = more ? std::min(kChunk, fileSize - m_readUpTo) : kChunk;
+        // Read in pieces that stay in the cache while their lines are found, up to the end
+        // taken for now (what arrives later is read at the next look).
+        const qint64 want = std::min(kChunk, fileSize - m_readUpTo);
         if (want <= 0)
             return true;
         const qint64 got = file.read(m_songs.roomToRead(want), want);
