@@ -213,12 +213,6 @@ qint64 SongListReader::poll() {
     return m_songs.size();
 }
 
-bool SongListReader::pollSome(qint64 mostBytes) {
-    bool more = false;
-    readNew(false, mostBytes, &more);
-    return more;
-}
-
 SongListReader::End SongListReader::finish() {
     if (!QFile::exists(m_path))
         return End::Missing;
@@ -230,21 +224,15 @@ SongListReader::End SongListReader::finish() {
     return End::Read;
 }
 
-bool SongListReader::readNew(bool mustRead, qint64 mostBytes, bool* more) {
+bool SongListReader::readNew(bool mustRead) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return !mustRead;
-    qint64 fileSize = file.size();
+    const qint64 fileSize = file.size();
     if (fileSize < m_readUpTo) { // the list was started afresh
         m_readUpTo = 0;
         m_songs.clear();
         m_decoder.forgetUnsupported();
-    }
-    // Read up to there for now, as if the file ended there: it only grows at its end.
-    if (fileSize - m_readUpTo > mostBytes) {
-        fileSize = m_readUpTo + mostBytes;
-        if (more)
-            *more = true;
     }
     // The file's own pages rather than a copy, when the store can take them.
     if (m_songs.mapUnread(file.handle(), m_readUpTo, fileSize)) {
@@ -257,12 +245,8 @@ bool SongListReader::readNew(bool mustRead, qint64 mostBytes, bool* more) {
     // Room for all that the file holds now, so the store does not grow while it is read.
     m_songs.prepareToRead(fileSize - m_readUpTo);
     for (;;) {
-        // Read in pieces that stay in the cache while their lines are found, up to the end
-        // taken for now (what arrives later is read at the next look).
-        const qint64 want = std::min(kChunk, fileSize - m_readUpTo);
-        if (want <= 0)
-            return true;
-        const qint64 got = file.read(m_songs.roomToRead(want), want);
+        // Read in pieces that stay in the cache while their lines are found.
+        const qint64 got = file.read(m_songs.roomToRead(kChunk), kChunk);
         if (got < 0)
             return false;
         if (got == 0)

@@ -4,16 +4,12 @@
 #include "generate/extensions.h"
 #include "platform/folders.h"
 #include "platform/folderwrites.h"
-#include "platform/idlefollower.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
 #include <QFile>
 
-#include <atomic>
 #include <memory>
-#include <optional>
-#include <system_error>
 
 namespace mixgen {
 
@@ -127,10 +123,9 @@ SearchStatus readSongList(const QString& batchPath, const QString& listPath, QSt
 }
 
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
-                           const std::function<void(qint64 foundSoFar)>& progress,
-                           ListReading reading) {
+                           const std::function<void(qint64 foundSoFar)>& progress) {
     FoundSongs songs;
-    const SearchStatus status = runSongSearch(pathList, songs, progress, reading);
+    const SearchStatus status = runSongSearch(pathList, songs, progress);
     found = songs.toStringList();
     return status;
 }
@@ -248,12 +243,8 @@ void dropEarlySongSearch() {
     earlySearch().reset();
 }
 
-// What the list's reader on idle cores decodes at a time.
-constexpr qint64 kIdleReadPiece = qint64(1) << 20;
-
 SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
-                           const std::function<void(qint64 foundSoFar)>& progress,
-                           ListReading reading) {
+                           const std::function<void(qint64 foundSoFar)>& progress) {
     found.clear();
 
     std::unique_ptr<StartedSearch> search = takeEarlySearch(pathList);
@@ -269,44 +260,21 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     }
 
     // The list is decoded while the interpreter writes it (on another core), so little is
-    // left to do when it ends. It is decoded apart from found, which a window may read
-    // meanwhile.
-    FoundSongs decoded;
-    SongListReader reader(search->listPath, decoded);
+    // left to do when it ends.
+    SongListReader reader(search->listPath, found);
     FolderWrites& listWrites = *search->listWrites;
-    std::atomic<qint64> soFar = 0;
-    std::optional<IdleFollower> idleReading;
-    if (reading == ListReading::OnIdleCores) {
-        try {
-            // A megabyte at a time, so that the end of the search never waits long for a
-            // thread that has to make way for every other.
-            idleReading.emplace(listWrites.fd(), [&] {
-                listWrites.drain();
-                const bool more = reader.pollSome(kIdleReadPiece);
-                soFar = reader.songsSoFar();
-                return more;
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: the list is read here, as it grows.
-        }
-    }
     const auto whileWaiting = [&] {
-        if (!idleReading) {
-            listWrites.drain();
-            soFar = reader.poll();
-        }
+        listWrites.drain();
+        const qint64 soFar = reader.poll();
         if (progress)
             progress(soFar);
     };
-    const StartResult ran = idleReading
-                                ? search->interpreter.waitFor(whileWaiting)
-                                : search->interpreter.waitFor(whileWaiting, listWrites.fd());
-    if (idleReading)
-        idleReading->stop();
+    const StartResult ran = search->interpreter.waitFor(whileWaiting, listWrites.fd());
     listWrites.stop();
     SearchStatus status = SearchStatus::Failed;
     if (ran.started && ran.exitCode != 0) {
         // A list the interpreter could not write whole is never taken for all the songs.
+        found.clear();
         MsgBox(kReadError + interpreterFailure(ran, search->errorPath), MsgButtons::Ok,
                MsgIcon::Exclamation);
     } else {
@@ -314,9 +282,8 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
         if (status == SearchStatus::Listed)
             reportPartlyReadFolders(search->errorPath);
     }
-    // What was decoded of a list that failed is no result.
-    if (status == SearchStatus::Listed)
-        found = std::move(decoded);
+    if (status != SearchStatus::Listed)
+        found.clear(); // what was decoded of a list that failed is no result
     return status;
 }
 

@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <limits>
 #include <vector>
 
 namespace mixgen {
@@ -21,23 +20,15 @@ enum class SearchStatus {
             // missing because the interpreter did not start): straight to the finish step
 };
 
-// How the list is read while the interpreter writes it: at once on each write, so that the
-// count of the songs listed so far is up to date for someone who watches it; or only on cores
-// that nothing else wants, when nobody does: the walk then keeps the cores to itself, which
-// ends the search sooner, and what is left is read when the interpreter has ended.
-enum class ListReading { AsItGrows, OnIdleCores };
-
 // The song search: splits the path list, writes and runs the batch file in a new private
-// folder inside the work folder, decodes the list into found (cleared first), and removes the
-// folder. Speaks through the message seam. progress, when given, is called while the
-// interpreter runs with the number of songs listed so far.
+// folder inside the work folder, decodes the list into found (cleared first) while the
+// interpreter writes it, and removes the folder. Speaks through the message seam. progress,
+// when given, is called while the interpreter runs with the number of songs listed so far.
 SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
-                           const std::function<void(qint64 foundSoFar)>& progress = {},
-                           ListReading reading = ListReading::AsItGrows);
+                           const std::function<void(qint64 foundSoFar)>& progress = {});
 // The same into a plain list (tests, tools).
 SearchStatus runSongSearch(const QString& pathList, QStringList& found,
-                           const std::function<void(qint64 foundSoFar)>& progress = {},
-                           ListReading reading = ListReading::AsItGrows);
+                           const std::function<void(qint64 foundSoFar)>& progress = {});
 
 // A request that names its folders on the command line can have its search started before
 // its windows are made, so the walk goes on while they are. The run's search takes it over
@@ -128,9 +119,6 @@ public:
 
     // Decodes what is new in the list file; returns the number of songs so far.
     qint64 poll();
-    // The same for at most mostBytes of it: true when more was there.
-    bool pollSome(qint64 mostBytes);
-    qint64 songsSoFar() const { return m_songs.size(); }
 
     enum class End { Read, Missing, Failed };
     // Reads the rest once the interpreter has ended.
@@ -138,9 +126,7 @@ public:
     void warnAboutUnsupportedCharacters() { m_decoder.warnAboutUnsupportedCharacters(); }
 
 private:
-    // more, when given, tells whether the file held more than mostBytes new bytes.
-    bool readNew(bool mustRead, qint64 mostBytes = std::numeric_limits<qint64>::max(),
-                 bool* more = nullptr);
+    bool readNew(bool mustRead);
 
     QString m_path;
     FoundSongs& m_songs; // also holds what was read but not yet decoded: the start of a line

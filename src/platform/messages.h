@@ -42,8 +42,6 @@ MsgAnswer answerThatChangesNothing(MsgButtons buttons);
 // (elsewhere nothing is printed: a log would fill with rewritten lines). A message printed
 // by the terminal seam first clears it.
 void showTerminalProgress(const QString& line);
-// Whether standard error is a terminal, where that line is shown.
-bool terminalShowsProgress();
 // Clears the progress line, if one is shown.
 void endTerminalProgress();
 

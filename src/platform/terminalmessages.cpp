@@ -53,14 +53,10 @@ bool progressShown = false;
 
 } // namespace
 
-bool terminalShowsProgress() {
-    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    return terminal;
-}
-
 void showTerminalProgress(const QString& line) {
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
     static QString shown;
-    if (!terminalShowsProgress() || (progressShown && line == shown))
+    if (!terminal || (progressShown && line == shown))
         return;
     shown = line;
     // Back to the line's start, the new text, then the rest of the old line cleared.

@@ -302,7 +302,8 @@ void frmPlaylist::runSteps() {
     m_busy.set(true);
     // The hidden list shows the store once the search has filled it.
     m_searching = true;
-    const SearchStatus status = searchSongs();
+    const SearchStatus status = runSongSearch(m_main.cboPath->currentText(), m_found,
+                                              [this](qint64 count) { showFoundSoFar(count); });
     m_searching = false;
     m_initModel->storeChanged();
     endTerminalProgress();
@@ -361,18 +362,6 @@ int frmPlaylist::pickWithStyle(const PlaylistStyle& style, int requested, const 
         lblDone->setText(
             QStringLiteral("Done. Total length %1.").arg(lengthText(result.totalSeconds)));
     return result.count;
-}
-
-SearchStatus frmPlaylist::searchSongs() {
-    const QString pathList = m_main.cboPath->currentText();
-    // Nobody sees the count of a silent run, unless a terminal shows it: its list is read on
-    // cores the walk leaves, and the walk has the others to itself.
-    if (m_tag == "2" && !(runsWithoutDisplay() && terminalShowsProgress())) {
-        return runSongSearch(
-            pathList, m_found, [](qint64) { QCoreApplication::processEvents(); },
-            ListReading::OnIdleCores);
-    }
-    return runSongSearch(pathList, m_found, [this](qint64 count) { showFoundSoFar(count); });
 }
 
 void frmPlaylist::showFoundSoFar(qint64 count) {

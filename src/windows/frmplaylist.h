@@ -2,7 +2,6 @@
 
 #include "generate/foundsongs.h"
 #include "generate/pickedsongs.h"
-#include "generate/songsearch.h"
 
 #include "windows/busypointer.h"
 #include "windows/songstoremodel.h"
@@ -92,7 +91,6 @@ private:
     bool makeSilentRunInvisible();
     void runSteps();
     void prepareForRun();
-    SearchStatus searchSongs();
     void showFoundSoFar(qint64 count);
     // The pick and the writing with a playlist style; returns the number of songs picked.
     int pickWithStyle(const PlaylistStyle& style, int requested, const QString& output,

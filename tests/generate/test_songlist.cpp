@@ -162,9 +162,7 @@ TEST(SongList, AMillionSongs) {
 // Catches a name read in place that differs from the same line decoded from a copy: lines cut
 // at any read boundary (a CR apart from its LF too, a character apart from its last byte),
 // empty lines, lone LF ends, names with invalid bytes among valid ones, pieces larger than one
-// read, a last line without its end, and warnings out of list order; also when the reader
-// takes only a bounded piece of what is new (as on idle cores), from the file's pages and,
-// once the store keeps its own copy, read.
+// read, a last line without its end, and warnings out of list order.
 TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
     std::mt19937 engine(11);
     QByteArray bytes;
@@ -200,21 +198,13 @@ TEST(SongListReader, SameSongsWhateverPiecesTheListArrivesIn) {
     SongListReader reader(list, songs);
     ScriptedMessages messages;
     messages.allow(kWarningStart);
-    bool ownCopy = false;
     for (qsizetype at = 0; at < bytes.size();) {
         // Mostly small pieces, now and then more than a whole read.
         const qsizetype piece =
             engine() % 50 == 0 ? qsizetype(engine() % 3'000'000) : qsizetype(engine() % 4000);
         append(list, bytes.mid(at, piece + 1));
         at += piece + 1;
-        if (engine() % 3 == 0)
-            reader.poll();
-        else
-            reader.pollSome(qint64(engine() % 6000) + 1); // the rest waits for a later look
-        if (at > bytes.size() / 2 && songs.size() > 0 && !ownCopy) {
-            songs.keepOwnCopy();
-            ownCopy = true;
-        }
+        reader.poll();
     }
     ASSERT_EQ(reader.finish(), SongListReader::End::Read);
     EXPECT_EQ(songs.toStringList(), expected);

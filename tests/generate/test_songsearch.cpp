@@ -253,39 +253,6 @@ TEST_F(SongSearch, FindsTheSongsBelowEveryFolder) {
     EXPECT_FALSE(QFileInfo::exists(work + "mixgen.lst"));
 }
 
-// Catches a list read on idle cores that loses, repeats or reorders songs (it is written in
-// many pieces, one per folder and pattern, and read part by part while the interpreter runs),
-// drops the warning about a name that is not UTF-8, or leaves the work files behind.
-TEST_F(SongSearch, ListReadOnIdleCoresHoldsTheSameSongs) {
-    QStringList folders;
-    for (int folder = 0; folder < 30; ++folder) {
-        folders.append(song(QStringLiteral("album %1").arg(folder)));
-        for (int track = 0; track < 40; ++track)
-            addSong(QStringLiteral("album %1/track %2.%3").arg(folder).arg(track).arg(
-                track % 3 ? "mp3" : "wav"));
-    }
-    std::ofstream(song("album 7").toStdString() + "/caf\xe9.mp3") << "ID3"; // Latin-1
-    SettingsStore().SaveSetting("Settings", "Ext0", "1");
-    SettingsStore().SaveSetting("Settings", "Ext2", "1");
-    const QString pathList = folders.join(';');
-
-    QStringList asItGrows;
-    {
-        ScriptedMessages messages;
-        messages.expect("Unsupported character(s)");
-        ASSERT_EQ(runSongSearch(pathList, asItGrows), SearchStatus::Listed);
-    }
-    ScriptedMessages messages;
-    messages.expect("Unsupported character(s)");
-    QStringList onIdleCores;
-    ASSERT_EQ(runSongSearch(pathList, onIdleCores, {}, ListReading::OnIdleCores),
-              SearchStatus::Listed);
-    EXPECT_EQ(asItGrows.size(), 30 * 40 + 1);
-    EXPECT_EQ(onIdleCores, asItGrows);
-    EXPECT_EQ(messages.shown().size(), 1);
-    EXPECT_FALSE(QFileInfo::exists(work + "mixgen.lst"));
-}
-
 // Catches extension-major searches and a later search that truncates the list of an earlier.
 TEST_F(SongSearch, EnabledExtensionsPathMajor) {
     addSong("one/x.wav");
