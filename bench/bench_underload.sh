@@ -18,7 +18,8 @@ tree="${MIXGEN_BENCH_TREE:-/tmp/mixgen-wide}"
 n="${N:-1000}"
 runs="${RUNS:-5}"
 [[ "$tree" == /tmp/mixgen-wide ]] && python3 "$here/bench/maketree.py" wide "$tree"
-for p in "$program" ${older:+"$older"}; do
+programs=("$program" ${older:+"$older"})
+for p in "${programs[@]}"; do
     [[ -x "$p" ]] || { echo "no program at $p" >&2; exit 2; }
 done
 [[ -d "$tree" ]] || { echo "no tree at $tree" >&2; exit 2; }
@@ -51,7 +52,6 @@ took() {
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 declare -A times
-programs=("$program" ${older:+"$older"})
 "$program" "/P:$tree /O:$work/mix.m3u /N:$n /S /Y" > /dev/null 2>&1 # warm-up
 for ((round = 0; round < runs; round++)); do
     for p in "${programs[@]}"; do times[$p quiet]+="$(took "$p") "; done
