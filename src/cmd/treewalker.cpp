@@ -2,12 +2,14 @@
 
 #include "folderaccess.h"
 #include "namecodec.h"
+#include "platform/prefetch.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -26,6 +28,16 @@ constexpr std::size_t kNameAt = 19;
 
 // Room for the directory records of one call; most folders fit in one read.
 constexpr std::size_t kRecordsSize = 64 * 1024;
+
+// A folder that does not fit in one read is big: its lists are given room for all its
+// entries at once, as its size on disk tells, rather than doubling again and again (each time
+// copied into new memory, the old given back to the system). No more than kMostRoomMade bytes
+// of names are made room for this way.
+constexpr std::size_t kMostRoomMade = std::size_t(64) << 20;
+constexpr std::size_t kEntryBytes = 32;
+
+// How many names ahead of the one written a folder's listing asks the memory for.
+constexpr std::size_t kNamesAhead = 8;
 
 // Folders kept open at once: a few dozen, fewer under a low open-files limit. Deeper trees
 // close the shallowest and open them again by name when they are needed, so no tree is too
@@ -148,9 +160,12 @@ TreeWalker::Listed TreeWalker::listFolder(const std::string& openPath,
             return listed;
         }
         m_partEnd = part.until;
+        const std::int64_t until = part.until < 0 ? kEndOfFolderOffset : part.until;
+        m_partShare = double(until - part.from) / double(kEndOfFolderOffset);
     }
     listFiles(0);
     m_partEnd = -1;
+    m_partShare = 1.0;
     const Level& level = m_levels.front();
     for (const Entry& folder : level.folders) {
         const std::string_view name(level.names.data() + folder.nameOffset, folder.nameLength);
@@ -227,7 +242,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
     level.folders.clear();
 
     const std::vector<const NamePattern*>& patterns = *m_patterns;
-    for (;;) {
+    for (int reads = 0;; ++reads) {
+        if (reads == 1)
+            makeRoomForBigFolder(fd, level);
         const long got = ::syscall(SYS_getdents64, fd, m_records.data(), m_records.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -291,7 +308,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                 if (patterns[i]->matches(nameView))
                     matched |= std::uint64_t(1) << i;
             }
-            if (matched != 0) {
+            // A name holding a line break cannot stand on one line of the list; it is
+            // looked at now, while its bytes are at hand.
+            if (matched != 0 && !holdsLineBreak(nameView)) {
                 entry.keys = orderKeys(nameView);
                 level.names.append(name, nameLength);
                 level.files.push_back({entry, matched});
@@ -302,6 +321,21 @@ bool TreeWalker::readEntries(int fd, Level& level) {
         if ((level.facts.endOffsetIsFinal && lastOffset == kEndOfFolderOffset) ||
             (m_partEnd >= 0 && lastOffset >= m_partEnd))
             return true;
+    }
+}
+
+void TreeWalker::makeRoomForBigFolder(int fd, Level& level) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || info.st_size <= 0)
+        return;
+    // The names take less room than their entries on disk, where an entry mostly takes
+    // kEntryBytes or more (shorter ones only make the lists grow as usual).
+    const auto bytes = std::min(std::size_t(double(info.st_size) * m_partShare), kMostRoomMade);
+    try {
+        level.names.reserve(bytes);
+        level.files.reserve(bytes / kEntryBytes);
+    } catch (const std::bad_alloc&) {
+        // Only a hint: the lists grow as they would have.
     }
 }
 
@@ -319,10 +353,14 @@ void TreeWalker::listFiles(std::size_t depth) {
         return lessByKeyOrName(a.entry.keys, nameOf(a.entry), b.entry.keys, nameOf(b.entry));
     });
     const std::vector<ListOutput*>& outputs = *m_outputs;
-    for (const Match& match : level.files) {
+    // Sorted, the names lie all over the level's buffer: a big folder's would each be a
+    // cache miss, so each is asked for a few lines ahead.
+    const std::size_t count = level.files.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kNamesAhead < count)
+            prefetchLine(level.names.data() + level.files[i + kNamesAhead].entry.nameOffset);
+        const Match& match = level.files[i];
         const std::string_view name = nameOf(match.entry);
-        if (holdsLineBreak(name)) // it cannot stand on one line of the list
-            continue;
         for (std::uint64_t rest = match.patterns; rest != 0; rest &= rest - 1)
             outputs[static_cast<std::size_t>(__builtin_ctzll(rest))]->append(m_path, name);
     }

@@ -121,6 +121,8 @@ private:
                  const std::vector<const NamePattern*>& patterns,
                  const std::vector<ListOutput*>& outputs);
     bool readEntries(int fd, Level& level);
+    // Gives a big folder's lists room for all its entries (or the part's share of them).
+    void makeRoomForBigFolder(int fd, Level& level);
     // Opens the subfolder named child.openName and learns its id; -1 when it cannot be read.
     int openSubfolder(int parentFd, const FolderId& parentId, const FileSystemFacts& parentFacts,
                       ino_t entryInode, Level& child);
@@ -147,6 +149,7 @@ private:
     std::size_t m_openLevels = 0;
     std::size_t m_shallowestOpen = 0; // every level above it is closed
     std::int64_t m_partEnd = -1;      // the read of a part ends with the entry that leads here
+    double m_partShare = 1.0;         // of the folder's positions, the part being read holds
     FolderSet* m_visited = nullptr;
     std::vector<FolderId> m_above; // the folders above the walk's own
     std::vector<PartlyRead> m_partlyRead;
