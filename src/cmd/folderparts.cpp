@@ -49,37 +49,45 @@ bool partHoldsEntries(int fd, const FolderPart& part) {
     return first >= 0 && first != offsetAfterFirstEntry(fd, part.until);
 }
 
-void mergeSortedLines(const std::vector<std::string>& sorted, std::size_t prefixLength,
-                      ListOutput& out) {
+void mergeSortedLines(const std::vector<std::vector<std::string_view>>& sorted,
+                      std::size_t prefixLength, ListOutput& out) {
     struct Head {
-        std::string_view rest; // the lines not yet merged
+        const std::vector<std::string_view>* blocks;
+        std::size_t block = 0; // the block the rest lies in
+        std::string_view rest; // of that block, the lines not yet merged
         std::string_view line;
         std::string_view name;
+        OrderKeys keys; // of the name: most comparisons need no more
     };
-    std::vector<Head> heads;
+    // Moves to the head's next line; false when its list has no more.
     const auto advance = [prefixLength](Head& head) {
+        while (head.rest.empty()) {
+            if (++head.block >= head.blocks->size())
+                return false;
+            head.rest = (*head.blocks)[head.block];
+        }
         const std::size_t end = head.rest.find('\n');
         head.line = head.rest.substr(0, end + 1);
         head.name = head.line.substr(prefixLength, head.line.size() - prefixLength - 2);
+        head.keys = orderKeys(head.name);
         head.rest.remove_prefix(head.line.size());
+        return true;
     };
-    for (const std::string& lines : sorted) {
-        if (lines.empty())
-            continue;
-        heads.push_back({lines, {}, {}});
-        advance(heads.back());
+    std::vector<Head> heads;
+    for (const std::vector<std::string_view>& blocks : sorted) {
+        Head head{&blocks, 0, blocks.empty() ? std::string_view() : blocks.front(), {}, {}, {}};
+        if (advance(head))
+            heads.push_back(head);
     }
     while (!heads.empty()) {
         std::size_t least = 0;
         for (std::size_t i = 1; i < heads.size(); ++i) {
-            if (lessCaseInsensitive(heads[i].name, heads[least].name))
+            if (lessByKeyOrName(heads[i].keys, heads[i].name, heads[least].keys, heads[least].name))
                 least = i;
         }
         out.appendBytes(heads[least].line);
-        if (heads[least].rest.empty())
+        if (!advance(heads[least]))
             heads.erase(heads.begin() + long(least));
-        else
-            advance(heads[least]);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mixgen::cmd {
@@ -28,8 +29,8 @@ std::vector<FolderPart> folderParts(const FileSystemFacts& facts, unsigned count
 bool partHoldsEntries(int fd, const FolderPart& part);
 
 // Appends to out the lines of sorted, each a list of lines "prefix name\r\n" in the order of
-// the names, merged into that order.
-void mergeSortedLines(const std::vector<std::string>& sorted, std::size_t prefixLength,
-                      ListOutput& out);
+// the names (given as the blocks it lies in, no line cut between two), merged into that order.
+void mergeSortedLines(const std::vector<std::vector<std::string_view>>& sorted,
+                      std::size_t prefixLength, ListOutput& out);
 
 } // namespace mixgen::cmd

@@ -139,6 +139,12 @@ std::string ListOutput::takeBytes() {
     return all;
 }
 
+std::vector<std::string_view> ListOutput::blocks() const {
+    std::vector<std::string_view> views(m_blocks.begin(), m_blocks.end());
+    views.emplace_back(m_bytes);
+    return views;
+}
+
 bool ListOutput::flush() {
     if (m_fd < 0)
         return !m_failed;

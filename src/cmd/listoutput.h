@@ -42,6 +42,9 @@ public:
     void appendBytes(std::string_view bytes);
     // Hands over what is gathered (for an output that is not streamed).
     std::string takeBytes();
+    // What is gathered, in the blocks it lies in (no line is cut between two), valid while
+    // the output is left as it is.
+    std::vector<std::string_view> blocks() const;
 
     // What is gathered (and not yet written to the stream), in bytes.
     std::size_t size() const { return m_blocksSize + m_bytes.size(); }

@@ -418,7 +418,7 @@ void ParallelWalk::Subtrees::writeFiles(CutFolder& folder) {
     const bool skip = inSkippedFolder || !folder.opened || repeated();
     m_skipped[std::size_t(&folder - m_folders.data())] = skip;
     for (std::size_t p = 0; !skip && p < m_outputs.size(); ++p)
-        m_outputs[p]->appendBytes(folder.lists[p]->takeBytes());
+        folder.lists[p]->moveTo(*m_outputs[p]); // a huge folder's blocks are not copied again
     if (!skip)
         m_walk.keepPartlyRead(folder.partlyRead);
     folder.lists.clear();
@@ -544,9 +544,9 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     }
     const auto merge = [&](const std::vector<std::size_t>& share) {
         for (const std::size_t p : share) {
-            std::vector<std::string> sorted;
-            for (auto& partLists : lists)
-                sorted.push_back(partLists[p]->takeBytes());
+            std::vector<std::vector<std::string_view>> sorted;
+            for (const auto& partLists : lists)
+                sorted.push_back(partLists[p]->blocks());
             mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
         }
     };

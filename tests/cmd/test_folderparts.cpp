@@ -14,12 +14,28 @@ namespace {
 
 // Catches parts merged in another order than one sorted listing gives: the line end or the
 // folder taken for part of a name (a tab sorts below CR LF), names equal but for case, names
-// that start another, characters beyond ASCII and bytes that are no UTF-8.
+// that start another or share their first eight letters, characters beyond ASCII and bytes
+// that are no UTF-8; and lines lost or repeated where a part's list goes on in another block.
 TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
     const std::string folder = "/music/big/";
-    std::vector<std::string> names{
-        "b",          "b\tx",  "B", "a.mp3", "A.mp3", "ab",      "Ab c",    "\xc3\xa9t\xc3\xa9",
-        "Et\xc3\xa9", "z\xff", "Z", "10",    "1",     "track 2", "Track 10"};
+    std::vector<std::string> names{"b",
+                                   "b\tx",
+                                   "B",
+                                   "a.mp3",
+                                   "A.mp3",
+                                   "ab",
+                                   "Ab c",
+                                   "\xc3\xa9t\xc3\xa9",
+                                   "Et\xc3\xa9",
+                                   "z\xff",
+                                   "Z",
+                                   "10",
+                                   "1",
+                                   "track 2",
+                                   "Track 10",
+                                   "Track 000120 b",
+                                   "track 000120 a",
+                                   "Track 000119"};
     std::vector<std::string> parts(3); // every third name, each part sorted on its own
     for (std::size_t k = 0; k < parts.size(); ++k) {
         std::vector<std::string> part;
@@ -34,8 +50,20 @@ TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
     for (const std::string& name : names)
         expected += folder + name + "\r\n";
 
+    // The first part in blocks of a line each, between empty ones; the others whole.
+    std::vector<std::vector<std::string_view>> blocks(parts.size());
+    blocks[0].emplace_back();
+    for (std::size_t at = 0; at < parts[0].size();) {
+        const std::size_t end = parts[0].find('\n', at) + 1;
+        blocks[0].push_back(std::string_view(parts[0]).substr(at, end - at));
+        at = end;
+    }
+    blocks[0].emplace_back();
+    for (std::size_t k = 1; k < parts.size(); ++k)
+        blocks[k].push_back(parts[k]);
+
     ListOutput merged;
-    mergeSortedLines(parts, folder.size(), merged);
+    mergeSortedLines(blocks, folder.size(), merged);
     EXPECT_EQ(merged.takeBytes(), expected);
 }
 
