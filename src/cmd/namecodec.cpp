@@ -40,18 +40,6 @@ char32_t foldCase(char32_t character) {
                      : char32_t(std::int32_t(character) + kFoldDelta[page][character & 0xFF]);
 }
 
-std::uint64_t orderKey(std::string_view name) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, name.data(), std::min<std::size_t>(name.size(), 8));
-    if (word & kHighBits)
-        return 0;
-    // A name holds no NUL, so a shorter name's zeros put it before the longer ones it starts.
-    const std::uint64_t folded = foldedAscii8(word);
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap64(folded);
-    return folded;
-}
-
 bool lessCaseInsensitive(std::string_view a, std::string_view b) {
     std::size_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
