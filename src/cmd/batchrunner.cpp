@@ -151,7 +151,8 @@ void BatchRunner::runDirGroup(const std::vector<DirLine>& group) {
             report(line.lineNumber, "cannot read the folder \"" + line.command.folder +
                                         "\": " + std::strerror(walkError));
         }
-        const bool written = i == 0 ? outputs[i]->flush() : outputs[i]->writeTo(fd);
+        // The lists' memory is left to the process's end (see m_writtenLists).
+        const bool written = i == 0 ? outputs[i]->flush() : outputs[i]->writeTo(fd, true);
         const int error = written ? 0 : outputs[i]->error();
         const bool closed = closeOutput(fd);
         if (!written || !closed) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -151,7 +152,7 @@ bool ListOutput::flush() {
     return writeTo(m_fd);
 }
 
-bool ListOutput::writeTo(int fd) {
+bool ListOutput::writeTo(int fd, bool keepMemory) {
     bool written = true;
     if (!m_failed && !m_blocks.empty()) {
         if (!m_bytes.empty())
@@ -164,6 +165,8 @@ bool ListOutput::writeTo(int fd) {
         m_failed = true;
         m_error = errno;
     }
+    if (keepMemory)
+        std::move(m_blocks.begin(), m_blocks.end(), std::back_inserter(m_writtenBlocks));
     m_blocks.clear();
     m_blocksSize = 0;
     // A streamed output fills the same buffer again: its memory is kept, not given back and

@@ -59,8 +59,10 @@ public:
     // Writes what is gathered to the stream, if any. False when that failed.
     bool flush();
 
-    // Writes everything gathered to fd (for an output that was not streamed).
-    bool writeTo(int fd);
+    // Writes everything gathered to fd (for an output that was not streamed), leaving the
+    // output empty. With keepMemory its blocks are not freed but kept until the output is
+    // destroyed: a run about to end leaves them to the system, which takes them back whole.
+    bool writeTo(int fd, bool keepMemory = false);
 
     bool failed() const { return m_failed; }
     // The errno of the first failed write.
@@ -78,6 +80,7 @@ private:
     // time its buffer doubles.
     std::vector<std::string> m_blocks;
     std::size_t m_blocksSize = 0;
+    std::vector<std::string> m_writtenBlocks; // kept by writeTo's keepMemory
     std::string m_bytes;
     int m_fd = -1;
     bool m_failed = false;
