@@ -3,7 +3,6 @@
 #include "core/settingsstore.h"
 #include "generate/extensions.h"
 #include "platform/folders.h"
-#include "platform/folderwrites.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
@@ -25,6 +24,10 @@ constexpr qint64 kMostReasonBytes = 4096;
 constexpr qint64 kMostErrorBytes = 1 << 20;
 // At most this many of them are named in the message.
 constexpr int kMostFoldersNamed = 20;
+// The growing list is looked at this often while the interpreter writes it. A watch that
+// woke the reader at each write slowed the walk itself, when the work folder lies on the
+// music's file system (some 5 to 10 ms for a million files), more than it saved.
+constexpr int kListLookMs = 10;
 
 // How the interpreter names a folder it could not read whole (batchrunner.cpp).
 const QByteArray kPartlyReadStart = "could not read the folder \"";
@@ -133,7 +136,7 @@ SearchStatus runSongSearch(const QString& pathList, QStringList& found,
 namespace {
 
 // A search whose interpreter has been started: its private run folder with the batch, list
-// and error files, the watch on the list, and the interpreter. Gone, it leaves nothing.
+// and error files, and the interpreter. Gone, it leaves nothing.
 struct StartedSearch {
     QString pathList;
     QStringList extensions;
@@ -141,7 +144,6 @@ struct StartedSearch {
     QString batchPath;
     QString listPath;
     QString errorPath;
-    std::unique_ptr<FolderWrites> listWrites;
     WaitedProgram interpreter;
 
     StartedSearch() = default;
@@ -149,8 +151,6 @@ struct StartedSearch {
     StartedSearch& operator=(const StartedSearch&) = delete;
     ~StartedSearch() {
         interpreter.stop();
-        if (listWrites)
-            listWrites->stop();
         if (!run.isEmpty())
             removeRunFolder(run);
     }
@@ -210,8 +210,6 @@ StartOutcome startSearch(const QString& pathList, bool speak,
     search->listPath = search->run + QStringLiteral("mixgen.lst");
     search->errorPath = search->run + QStringLiteral("mixgen.err");
     const QByteArray batch = searchBatchBytes(split.paths, search->extensions, search->listPath);
-    // Made before the batch and ended last: letting go of the watch takes the system a while.
-    search->listWrites = std::make_unique<FolderWrites>(search->run);
     if (!writeBatchFile(search->batchPath, batch, speak))
         return StartOutcome::Failed;
     // The echo boxes were meant for a console window; there is none to show them.
@@ -262,15 +260,12 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     // The list is decoded while the interpreter writes it (on another core), so little is
     // left to do when it ends.
     SongListReader reader(search->listPath, found);
-    FolderWrites& listWrites = *search->listWrites;
     const auto whileWaiting = [&] {
-        listWrites.drain();
         const qint64 soFar = reader.poll();
         if (progress)
             progress(soFar);
     };
-    const StartResult ran = search->interpreter.waitFor(whileWaiting, listWrites.fd());
-    listWrites.stop();
+    const StartResult ran = search->interpreter.waitFor(whileWaiting, kListLookMs);
     SearchStatus status = SearchStatus::Failed;
     if (ran.started && ran.exitCode != 0) {
         // A list the interpreter could not write whole is never taken for all the songs.

@@ -23,6 +23,9 @@ struct OutputRedirection {
                                 // (an existing file or link there fails the start)
 };
 
+// How often a waiting caller's whileWaiting is called, unless it asks otherwise.
+constexpr int kWaitStepMs = 50;
+
 // A program started by startWaited and not yet waited for. Nobody waiting for it, it is
 // stopped (killed and reaped) when the last handle goes.
 class WaitedProgram {
@@ -37,7 +40,7 @@ public:
     // Whether it started, and why not.
     const StartResult& start() const { return m_start; }
     // Waits for its end as RunAndWait does, and tells it.
-    StartResult waitFor(const std::function<void()>& whileWaiting = {}, int wakeFd = -1);
+    StartResult waitFor(const std::function<void()>& whileWaiting = {}, int stepMs = kWaitStepMs);
     // Ends it at once.
     void stop();
 
@@ -53,11 +56,10 @@ WaitedProgram startWaited(const QStringList& argv, const OutputRedirection& redi
 // Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
 // naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
 // beside the program, as the desktop hands batch files to its command interpreter.
-// whileWaiting, when given, is called about every 50 ms until the program ends, so that a
-// window can repaint and show progress; also at once whenever wakeFd (when given) becomes
-// readable, which whileWaiting is then to read out.
+// whileWaiting, when given, is called about every stepMs until the program ends, so that a
+// window can repaint and show progress.
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {},
-                       const OutputRedirection& redirection = {}, int wakeFd = -1);
+                       const OutputRedirection& redirection = {}, int stepMs = kWaitStepMs);
 
 // Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
 // found or started is reported in the result; a started one is never left as a zombie.

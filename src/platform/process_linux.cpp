@@ -25,7 +25,6 @@ namespace {
 
 // The batch interpreter installed beside the program.
 constexpr char kBatchInterpreter[] = "mixgen-cmd";
-constexpr int kWaitStepMs = 50;
 // Room kept on the disk for what a waited-for program says on standard error, so that a disk
 // it fills still lets it say why it failed: this much, or less on a disk nearly full already.
 constexpr off_t kMostErrorRoom = 64 * 1024;
@@ -99,24 +98,23 @@ int reapTracked(pid_t pid, int* status, int options) {
     }
 }
 
-// Sleeps up to one wait step, waking early when the child ends (when the kernel can tell) or
-// wakeFd becomes readable.
-void pauseStep(int pidfd, int wakeFd) {
-    pollfd watch[2] = {{pidfd, POLLIN, 0}, {wakeFd, POLLIN, 0}}; // a negative fd is skipped
-    if (pidfd >= 0 || wakeFd >= 0) {
-        ::poll(watch, 2, kWaitStepMs);
+// Sleeps up to stepMs, waking early when the child ends (when the kernel can tell).
+void pauseStep(int pidfd, int stepMs) {
+    if (pidfd >= 0) {
+        pollfd watch{pidfd, POLLIN, 0};
+        ::poll(&watch, 1, stepMs);
         return;
     }
-    ::usleep(kWaitStepMs * 1000);
+    ::usleep(useconds_t(stepMs) * 1000);
 }
 
-int waitForExit(pid_t pid, const std::function<void()>& whileWaiting, int wakeFd, int* status) {
+int waitForExit(pid_t pid, const std::function<void()>& whileWaiting, int stepMs, int* status) {
     if (!whileWaiting)
         return reapTracked(pid, status, 0);
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     int state = reapTracked(pid, status, WNOHANG);
     while (state == 0) {
-        pauseStep(pidfd, wakeFd);
+        pauseStep(pidfd, stepMs);
         state = reapTracked(pid, status, WNOHANG);
         if (state == 0)
             whileWaiting();
@@ -314,12 +312,12 @@ WaitedProgram::~WaitedProgram() {
     stop();
 }
 
-StartResult WaitedProgram::waitFor(const std::function<void()>& whileWaiting, int wakeFd) {
+StartResult WaitedProgram::waitFor(const std::function<void()>& whileWaiting, int stepMs) {
     StartResult result = m_start;
     if (m_pid < 0)
         return result;
     int status = 0;
-    if (waitForExit(m_pid, whileWaiting, wakeFd, &status) == 1)
+    if (waitForExit(m_pid, whileWaiting, stepMs, &status) == 1)
         result.exitCode = exitCodeOf(status);
     else
         result.error = systemError(errno);
@@ -337,9 +335,9 @@ void WaitedProgram::stop() {
 }
 
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
-                       const OutputRedirection& redirection, int wakeFd) {
+                       const OutputRedirection& redirection, int stepMs) {
     WaitedProgram program = startWaited(argv, redirection);
-    return program.waitFor(whileWaiting, wakeFd);
+    return program.waitFor(whileWaiting, stepMs);
 }
 
 StartResult startDetached(const QStringList& argv) {
