@@ -585,7 +585,8 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
 
 std::vector<ParallelWalk::Piece>
 ParallelWalk::cutIntoPieces(const std::string& folder,
-                            const std::vector<const NamePattern*>& patterns) {
+                            const std::vector<const NamePattern*>& patterns,
+                            const std::vector<ListOutput*>& outputs) {
     m_folders.clear();
     std::vector<Piece> pieces(1);
     pieces[0].kind = Piece::Kind::Subtree; // the whole tree, at first
@@ -620,6 +621,10 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
                 files.lists.push_back(std::make_unique<ListOutput>());
                 refs.push_back(files.lists.back().get());
             }
+            // The walk's own files come first in every list, whatever follows: they go to
+            // the lists at once (a streamed one is written while the rest is merged).
+            if (piece.folder < 0)
+                refs = outputs;
             TreeWalker::Listed listed =
                 listCutFolder(files.openPath, files.listedPath, patterns, refs, files.partlyRead);
             files.opened = listed.opened;
@@ -678,7 +683,7 @@ bool ParallelWalk::walk(const std::string& folder, const std::vector<const NameP
         errno = error;
         return walked;
     }
-    std::vector<Piece> pieces = cutIntoPieces(folder, patterns);
+    std::vector<Piece> pieces = cutIntoPieces(folder, patterns, outputs);
     if (!pieces.empty())
         walkSubtrees(pieces, patterns, outputs);
     closeCutFolders();

@@ -46,8 +46,10 @@ private:
     struct Piece;
     class Subtrees;
 
+    // The walk's own files are listed into outputs at once.
     std::vector<Piece> cutIntoPieces(const std::string& folder,
-                                     const std::vector<const NamePattern*>& patterns);
+                                     const std::vector<const NamePattern*>& patterns,
+                                     const std::vector<ListOutput*>& outputs);
     void walkSubtrees(std::vector<Piece>& pieces, const std::vector<const NamePattern*>& patterns,
                       const std::vector<ListOutput*>& outputs);
     // partlyRead: the folder, when it could not be read whole.
