@@ -558,27 +558,41 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     merge(shares[0]);
     for (std::thread& merger : mergers)
         merger.join();
-    // The subfolders, merged the same way.
-    TreeWalker::Listed merged = std::move(listed[0]);
-    for (std::size_t i = 1; i < listed.size(); ++i) {
-        TreeWalker::Listed both;
-        both.opened = merged.opened;
-        both.id = merged.id;
-        both.facts = merged.facts;
-        std::size_t a = 0;
-        std::size_t b = 0;
-        TreeWalker::Listed& next = listed[i];
-        while (a < merged.subfolders.size() || b < next.subfolders.size()) {
-            const bool fromNext = a == merged.subfolders.size() ||
-                                  (b < next.subfolders.size() &&
-                                   lessCaseInsensitive(next.subfolders[b], merged.subfolders[a]));
-            TreeWalker::Listed& from = fromNext ? next : merged;
-            std::size_t& at = fromNext ? b : a;
-            both.subfolders.push_back(std::move(from.subfolders[at]));
-            both.subfolderInodes.push_back(from.subfolderInodes[at]);
-            ++at;
+    // The subfolders, sorted in each part, merged in one pass, by their names' keys where
+    // those settle it (a top level of tens of thousands of folders).
+    TreeWalker::Listed merged;
+    merged.opened = listed[0].opened;
+    merged.id = listed[0].id;
+    merged.facts = listed[0].facts;
+    struct Head {
+        TreeWalker::Listed* part;
+        std::size_t at;
+        OrderKeys keys; // of the name at
+    };
+    std::vector<Head> heads;
+    std::size_t count = 0;
+    for (TreeWalker::Listed& part : listed) {
+        count += part.subfolders.size();
+        if (!part.subfolders.empty())
+            heads.push_back({&part, 0, orderKeys(part.subfolders.front())});
+    }
+    merged.subfolders.reserve(count);
+    merged.subfolderInodes.reserve(count);
+    while (!heads.empty()) {
+        std::size_t least = 0;
+        for (std::size_t h = 1; h < heads.size(); ++h) {
+            const Head& a = heads[h];
+            const Head& b = heads[least];
+            if (lessByKeyOrName(a.keys, a.part->subfolders[a.at], b.keys, b.part->subfolders[b.at]))
+                least = h;
         }
-        merged = std::move(both);
+        Head& head = heads[least];
+        merged.subfolders.push_back(std::move(head.part->subfolders[head.at]));
+        merged.subfolderInodes.push_back(head.part->subfolderInodes[head.at]);
+        if (++head.at < head.part->subfolders.size())
+            head.keys = orderKeys(head.part->subfolders[head.at]);
+        else
+            heads.erase(heads.begin() + long(least));
     }
     return merged;
 }
@@ -644,6 +658,10 @@ ParallelWalk::cutIntoPieces(const std::string& folder,
             }
             const int filesAt = int(m_folders.size());
             m_folders.push_back(std::move(files));
+            // Room for a folder of tens of thousands of subfolders at once.
+            const std::size_t adding = 1 + listed.subfolders.size();
+            if (cut.capacity() - cut.size() < adding)
+                cut.reserve(std::max(2 * cut.capacity(), cut.size() + adding));
             cut.push_back({Piece::Kind::Files, filesAt, {}, 0});
             for (std::size_t i = 0; i < listed.subfolders.size(); ++i) {
                 cut.push_back({Piece::Kind::Subtree, filesAt, std::move(listed.subfolders[i]),

@@ -84,7 +84,8 @@ namespace {
 
 // Catches a huge folder read in parts that loses, repeats or misorders an entry where the parts
 // meet, or takes an entry of an empty part twice: a big folder (mostly emptied, so that parts
-// hold nothing; read whole on file systems without positions) shared by 2, 3 and 16 threads.
+// hold nothing; read whole on file systems without positions) shared by 2, 3 and 16 threads;
+// and subfolders from several parts put in another order than one listing's.
 TEST(ParallelWalk, FoldersReadInPartsListWhatOneThreadLists) {
     TempTree tree;
     for (int i = 0; i < 1500; ++i) {
@@ -94,6 +95,10 @@ TEST(ParallelWalk, FoldersReadInPartsListWhatOneThreadLists) {
             tree.file("sub " + std::to_string(i) + "/inner.mp3");
     }
     tree.link("a link", "sub 7"); // walked through the link, not again by its own name
+    // Subfolders whose order the first letters do not settle, or that are no ASCII.
+    for (const char* name : {"b", "B", "b\tx", "Ab c", "\xc3\xa9t\xc3\xa9", "Et\xc3\xa9", "z\xff",
+                             "Track 10", "track 2", "Track 000120 b", "track 000120 a"})
+        tree.file(std::string(name) + "/in.mp3");
     for (int i = 0; i < 800; ++i) {
         const fs::path emptied = tree.root() / "emptied" / ("gone " + std::to_string(i) + ".mp3");
         fs::create_directories(emptied.parent_path());
