@@ -5,7 +5,9 @@
 #include "platform/prefetch.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -35,6 +37,26 @@ constexpr std::size_t kRecordsSize = 64 * 1024;
 // of names are made room for this way.
 constexpr std::size_t kMostRoomMade = std::size_t(64) << 20;
 constexpr std::size_t kEntryBytes = 32;
+
+// A level's names, offsets into them 32 bits: a folder with more (some 16 million names of 255
+// bytes) is read up to there, and named as not read whole.
+constexpr std::size_t kMostNameBytes = UINT32_MAX;
+
+// The length of a record's name. Records are padded to eight bytes, so the name's ending zero
+// lies in the record's last eight: the first zero byte there from the name's start on.
+std::size_t nameLengthOf(const char* record, unsigned short recordLength) {
+    if constexpr (std::endian::native != std::endian::little)
+        return std::strlen(record + kNameAt);
+    std::uint64_t last;
+    const std::size_t lastAt = recordLength - 8u;
+    std::memcpy(&last, record + lastAt, sizeof last);
+    if (lastAt < kNameAt) // a short name: the type byte and what precedes it are no end
+        last |= (std::uint64_t(1) << (8 * (kNameAt - lastAt))) - 1;
+    constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
+    // The lowest byte that is zero sets the lowest bit here (higher ones may be wrong).
+    const std::uint64_t zeros = (last - kEveryByte) & ~last & (kEveryByte << 7);
+    return lastAt + std::size_t(std::countr_zero(zeros)) / 8 - kNameAt;
+}
 
 // How many names ahead of the one written a folder's listing asks the memory for.
 constexpr std::size_t kNamesAhead = 8;
@@ -265,7 +287,12 @@ bool TreeWalker::readEntries(int fd, Level& level) {
             const char* name = record + kNameAt;
             if (name[0] == '.') // hidden, and "." and ".."
                 continue;
-            const std::size_t nameLength = std::strlen(name);
+            const std::size_t nameLength = nameLengthOf(record, recordLength);
+            if (level.names.size() + nameLength > kMostNameBytes) {
+                errno = EOVERFLOW;
+                return false;
+            }
+            const auto offset = std::uint32_t(level.names.size());
 
             unsigned char type = static_cast<unsigned char>(DT_UNKNOWN);
             if (m_trustEntryTypes)
@@ -278,9 +305,8 @@ bool TreeWalker::readEntries(int fd, Level& level) {
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
             }
 
-            Entry entry{level.names.size(), nameLength};
             if (type == DT_DIR) {
-                entry.keys = orderKeys({name, nameLength});
+                Entry entry{orderKeys({name, nameLength}), offset, std::uint32_t(nameLength)};
                 // A folder itself (no link) on a file system whose entries tell its inode.
                 if (level.facts.entryInodesAreReal && m_trustEntryTypes &&
                     record[kTypeAt] == DT_DIR)
@@ -311,9 +337,9 @@ bool TreeWalker::readEntries(int fd, Level& level) {
             // A name holding a line break cannot stand on one line of the list; it is
             // looked at now, while its bytes are at hand.
             if (matched != 0 && !holdsLineBreak(nameView)) {
-                entry.keys = orderKeys(nameView);
                 level.names.append(name, nameLength);
-                level.files.push_back({entry, matched});
+                level.files.push_back(
+                    {orderKeys(nameView), offset, std::uint32_t(nameLength), matched});
             }
         }
         // Saves the read that would only say "nothing more" (one in two, as most folders
@@ -349,8 +375,11 @@ void TreeWalker::listFiles(std::size_t depth) {
         return std::string_view(level.names.data() + entry.nameOffset, entry.nameLength);
     };
 
+    const auto fileName = [&level](const Match& match) {
+        return std::string_view(level.names.data() + match.nameOffset, match.nameLength);
+    };
     std::sort(level.files.begin(), level.files.end(), [&](const Match& a, const Match& b) {
-        return lessByKeyOrName(a.entry.keys, nameOf(a.entry), b.entry.keys, nameOf(b.entry));
+        return lessByKeyOrName(a.keys, fileName(a), b.keys, fileName(b));
     });
     const std::vector<ListOutput*>& outputs = *m_outputs;
     // Sorted, the names lie all over the level's buffer: a big folder's would each be a
@@ -358,9 +387,9 @@ void TreeWalker::listFiles(std::size_t depth) {
     const std::size_t count = level.files.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kNamesAhead < count)
-            prefetchLine(level.names.data() + level.files[i + kNamesAhead].entry.nameOffset);
+            prefetchLine(level.names.data() + level.files[i + kNamesAhead].nameOffset);
         const Match& match = level.files[i];
-        const std::string_view name = nameOf(match.entry);
+        const std::string_view name = fileName(match);
         for (std::uint64_t rest = match.patterns; rest != 0; rest &= rest - 1)
             outputs[static_cast<std::size_t>(__builtin_ctzll(rest))]->append(m_path, name);
     }

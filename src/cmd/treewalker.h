@@ -93,14 +93,18 @@ public:
                       const std::vector<ListOutput*>& outputs, const FolderPart& part = {});
 
 private:
+    // A subfolder, and a matching file: sorted by the thousand, each is kept to half a cache
+    // line (a level's names never exceed 4 GiB, see readEntries).
     struct Entry {
-        std::size_t nameOffset; // into the level's names
-        std::size_t nameLength;
-        ino_t inode = 0;       // a subfolder's, when its parent's entry can be trusted for it
-        OrderKeys keys{};      // of the name
+        OrderKeys keys{};         // of the name
+        std::uint32_t nameOffset; // into the level's names
+        std::uint32_t nameLength;
+        ino_t inode = 0; // a subfolder's, when its parent's entry can be trusted for it
     };
     struct Match {
-        Entry entry;
+        OrderKeys keys;
+        std::uint32_t nameOffset;
+        std::uint32_t nameLength;
         std::uint64_t patterns; // bit i: pattern i matched
     };
     // The folder being walked at one depth, and the storage reused for every folder there.

@@ -356,6 +356,19 @@ TEST_F(WalkTest, ListsEveryFileOfAFolderTooBigForOneRead) {
     EXPECT_EQ(lines[3000], m_root.toUtf8() + "big/sub/last.mp3\r");
 }
 
+// Catches a name cut short or run on into the bytes after it, where its length is taken from
+// the end of its directory record: names of every length from 1 to 255 bytes.
+TEST_F(WalkTest, ListsNamesOfEveryLength) {
+    QByteArray expected;
+    for (int length = 1; length <= 255; ++length) {
+        file("all/" + QByteArray(length, 'x'));
+        expected += m_root.toUtf8() + "all/" + QByteArray(length, 'x') + "\r\n";
+    }
+    writeFile(m_dir.path() + "/mixgen.bat", dirLine(m_root + "all/", "*", m_list, false));
+    ASSERT_EQ(runProgram(cmdProgram(), {m_dir.path() + "/mixgen.bat"}).exitCode, 0);
+    EXPECT_EQ(readFile(m_list), expected);
+}
+
 namespace {
 
 // A tmpfs holding a second tmpfs, seen through bindfs, which passes both file systems' inode
