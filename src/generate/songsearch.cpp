@@ -6,6 +6,7 @@
 #include "platform/messages.h"
 #include "platform/process.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <memory>
@@ -28,6 +29,9 @@ constexpr int kMostFoldersNamed = 20;
 // woke the reader at each write slowed the walk itself, when the work folder lies on the
 // music's file system (some 5 to 10 ms for a million files), more than it saved.
 constexpr int kListLookMs = 10;
+// The count found so far is shown at most this often, as before the list was looked at every
+// 10 ms: a window repainted at each look would only take CPU from the walk.
+constexpr qint64 kProgressEveryMs = 50;
 
 // How the interpreter names a folder it could not read whole (batchrunner.cpp).
 const QByteArray kPartlyReadStart = "could not read the folder \"";
@@ -260,10 +264,14 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     // The list is decoded while the interpreter writes it (on another core), so little is
     // left to do when it ends.
     SongListReader reader(search->listPath, found);
+    QElapsedTimer sinceShown;
+    sinceShown.start();
     const auto whileWaiting = [&] {
         const qint64 soFar = reader.poll();
-        if (progress)
+        if (progress && sinceShown.elapsed() >= kProgressEveryMs) {
+            sinceShown.restart();
             progress(soFar);
+        }
     };
     const StartResult ran = search->interpreter.waitFor(whileWaiting, kListLookMs);
     SearchStatus status = SearchStatus::Failed;
