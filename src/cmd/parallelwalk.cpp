@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -98,6 +99,46 @@ std::string joined(const std::string& folderPath, const std::string& name) {
     if (folderPath.empty() || folderPath.back() == '/')
         return folderPath + name;
     return folderPath + '/' + name;
+}
+
+// A folder's listing from its parts': the subfolders, sorted in each part, merged in one pass,
+// by their names' keys where those settle it (a top level of tens of thousands of folders).
+TreeWalker::Listed mergedListing(std::vector<TreeWalker::Listed>& parts) {
+    TreeWalker::Listed merged;
+    merged.opened = parts[0].opened;
+    merged.id = parts[0].id;
+    merged.facts = parts[0].facts;
+    struct Head {
+        TreeWalker::Listed* part;
+        std::size_t at;
+        OrderKeys keys; // of the name at
+    };
+    std::vector<Head> heads;
+    std::size_t count = 0;
+    for (TreeWalker::Listed& part : parts) {
+        count += part.subfolders.size();
+        if (!part.subfolders.empty())
+            heads.push_back({&part, 0, orderKeys(part.subfolders.front())});
+    }
+    merged.subfolders.reserve(count);
+    merged.subfolderInodes.reserve(count);
+    while (!heads.empty()) {
+        std::size_t least = 0;
+        for (std::size_t h = 1; h < heads.size(); ++h) {
+            const Head& a = heads[h];
+            const Head& b = heads[least];
+            if (lessByKeyOrName(a.keys, a.part->subfolders[a.at], b.keys, b.part->subfolders[b.at]))
+                least = h;
+        }
+        Head& head = heads[least];
+        merged.subfolders.push_back(std::move(head.part->subfolders[head.at]));
+        merged.subfolderInodes.push_back(head.part->subfolderInodes[head.at]);
+        if (++head.at < head.part->subfolders.size())
+            head.keys = orderKeys(head.part->subfolders[head.at]);
+        else
+            heads.erase(heads.begin() + long(least));
+    }
+    return merged;
 }
 
 } // namespace
@@ -499,101 +540,62 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     }
     std::atomic<std::size_t> nextPart{0};
     std::atomic<int> readError{0}; // of a part that could not be read whole
-    const auto read = [&](TreeWalker& walker) {
+    // The threads that read the parts go on to merge them once all are read, each taking the
+    // next merge left: the subfolders', then each pattern's list, the biggest first.
+    std::vector<std::size_t> bySize(patterns.size());
+    std::size_t merges = 0; // the subfolders, then each pattern's list
+    std::atomic<std::size_t> nextMerge{0};
+    bool replaced = false; // the folder, while its parts were read: it is read whole again
+    TreeWalker::Listed merged;
+    std::barrier allRead(std::ptrdiff_t(m_threads), [&]() noexcept {
+        for (const TreeWalker::Listed& part : listed)
+            replaced = replaced || !part.opened || !(part.id == listed[0].id);
+        if (replaced)
+            return;
+        merges = 1 + patterns.size();
+        std::vector<std::size_t> sizes(patterns.size(), 0);
+        for (std::size_t p = 0; p < patterns.size(); ++p) {
+            bySize[p] = p;
+            for (const auto& partLists : lists)
+                sizes[p] += partLists[p]->size();
+        }
+        std::sort(bySize.begin(), bySize.end(),
+                  [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+    });
+    const auto readAndMerge = [&](TreeWalker& walker) {
         for (std::size_t i; (i = nextPart.fetch_add(1)) < parts.size();) {
             listed[i] = walker.listFolder(openPath, listedPath, patterns, refs[i], parts[i]);
             for (const TreeWalker::PartlyRead& folder : walker.takePartlyRead())
                 readError = folder.error;
         }
-    };
-    std::vector<std::thread> readers;
-    for (unsigned t = 1; t < m_threads; ++t) {
-        readers.emplace_back([&] {
-            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
-            read(walker);
-        });
-    }
-    read(m_walker);
-    for (std::thread& reader : readers)
-        reader.join();
-    for (const TreeWalker::Listed& part : listed) {
-        if (!part.opened || !(part.id == listed[0].id)) // replaced meanwhile: read it whole
-            return readWhole();
-    }
-    partlyRead.clear();
-    if (readError != 0)
-        partlyRead.push_back({listedPath, readError});
-
-    // Each pattern's parts are merged on their own: the biggest first, each by the thread
-    // with the least to merge so far.
-    std::vector<std::size_t> bySize(patterns.size());
-    std::vector<std::size_t> sizes(patterns.size(), 0);
-    for (std::size_t p = 0; p < patterns.size(); ++p) {
-        bySize[p] = p;
-        for (const auto& partLists : lists)
-            sizes[p] += partLists[p]->size();
-    }
-    std::sort(bySize.begin(), bySize.end(),
-              [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
-    std::vector<std::vector<std::size_t>> shares(m_threads);
-    std::vector<std::size_t> load(m_threads, 0);
-    for (const std::size_t p : bySize) {
-        const auto least = std::min_element(load.begin(), load.end()) - load.begin();
-        shares[std::size_t(least)].push_back(p);
-        load[std::size_t(least)] += sizes[p];
-    }
-    const auto merge = [&](const std::vector<std::size_t>& share) {
-        for (const std::size_t p : share) {
+        allRead.arrive_and_wait();
+        for (std::size_t k; (k = nextMerge.fetch_add(1)) < merges;) {
+            if (k == 0) {
+                merged = mergedListing(listed);
+                continue;
+            }
+            const std::size_t p = bySize[k - 1];
             std::vector<std::vector<std::string_view>> sorted;
             for (const auto& partLists : lists)
                 sorted.push_back(partLists[p]->blocks());
             mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
         }
     };
-    std::vector<std::thread> mergers;
-    for (std::size_t i = 1; i < shares.size(); ++i) {
-        if (!shares[i].empty())
-            mergers.emplace_back(merge, std::cref(shares[i]));
+    std::vector<std::thread> readers;
+    for (unsigned t = 1; t < m_threads; ++t) {
+        readers.emplace_back([&] {
+            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
+            readAndMerge(walker);
+        });
     }
-    merge(shares[0]);
-    for (std::thread& merger : mergers)
-        merger.join();
-    // The subfolders, sorted in each part, merged in one pass, by their names' keys where
-    // those settle it (a top level of tens of thousands of folders).
-    TreeWalker::Listed merged;
-    merged.opened = listed[0].opened;
-    merged.id = listed[0].id;
-    merged.facts = listed[0].facts;
-    struct Head {
-        TreeWalker::Listed* part;
-        std::size_t at;
-        OrderKeys keys; // of the name at
-    };
-    std::vector<Head> heads;
-    std::size_t count = 0;
-    for (TreeWalker::Listed& part : listed) {
-        count += part.subfolders.size();
-        if (!part.subfolders.empty())
-            heads.push_back({&part, 0, orderKeys(part.subfolders.front())});
-    }
-    merged.subfolders.reserve(count);
-    merged.subfolderInodes.reserve(count);
-    while (!heads.empty()) {
-        std::size_t least = 0;
-        for (std::size_t h = 1; h < heads.size(); ++h) {
-            const Head& a = heads[h];
-            const Head& b = heads[least];
-            if (lessByKeyOrName(a.keys, a.part->subfolders[a.at], b.keys, b.part->subfolders[b.at]))
-                least = h;
-        }
-        Head& head = heads[least];
-        merged.subfolders.push_back(std::move(head.part->subfolders[head.at]));
-        merged.subfolderInodes.push_back(head.part->subfolderInodes[head.at]);
-        if (++head.at < head.part->subfolders.size())
-            head.keys = orderKeys(head.part->subfolders[head.at]);
-        else
-            heads.erase(heads.begin() + long(least));
-    }
+    readAndMerge(m_walker);
+    for (std::thread& reader : readers)
+        reader.join();
+    if (replaced)
+        return readWhole();
+    partlyRead.clear();
+    if (readError != 0)
+        partlyRead.push_back({listedPath, readError});
     return merged;
 }
 
