@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <sched.h>
@@ -200,6 +201,8 @@ private:
     };
 
     void walker();
+    // Starts one more walker; false when no thread can be had.
+    bool startWalker();
     Run* claim();
     void walkRun(TreeWalker& walker, Run& run);
     void writeReady(TreeWalker& walker);
@@ -247,9 +250,14 @@ unsigned ParallelWalk::Subtrees::run() {
     if (m_subtrees.empty())
         return 0;
     std::unique_lock lock(m_mutex);
-    m_walkers = m_walk.m_threads;
-    for (unsigned i = 0; i < m_walkers; ++i)
-        m_threads.emplace_back([this] { walker(); });
+    for (unsigned i = 0; i < m_walk.m_threads && startWalker(); ++i) {
+    }
+    if (m_walkers == 0) { // no thread to be had: the walk goes on, on its own thread
+        lock.unlock();
+        m_walkers = 1;
+        walker();
+        return m_walkers;
+    }
     DiskWaitWatch watch(
         std::min(m_walk.m_threads, std::max(1u, std::thread::hardware_concurrency())));
     do
@@ -268,11 +276,19 @@ void ParallelWalk::Subtrees::addWalkerIfWaitingForDisk(DiskWaitWatch& watch) {
     const bool waiting = m_walk.m_walkersWaitForDisk
                              ? m_walk.m_walkersWaitForDisk()
                              : watch.walkersWaitForDisk(m_walkers, m_ownWaits);
-    if (!waiting)
-        return;
+    if (waiting && startWalker())
+        m_roomAhead.notify_all();
+}
+
+// Called under the lock.
+bool ParallelWalk::Subtrees::startWalker() {
+    try {
+        m_threads.emplace_back([this] { walker(); });
+    } catch (const std::system_error&) {
+        return false; // the system has no thread to give (a limit on a user's processes)
+    }
     ++m_walkers;
-    m_threads.emplace_back([this] { walker(); });
-    m_roomAhead.notify_all();
+    return true;
 }
 
 void ParallelWalk::Subtrees::walker() {
@@ -583,10 +599,14 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     };
     std::vector<std::thread> readers;
     for (unsigned t = 1; t < m_threads; ++t) {
-        readers.emplace_back([&] {
-            TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
-            readAndMerge(walker);
-        });
+        try {
+            readers.emplace_back([&] {
+                TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
+                readAndMerge(walker);
+            });
+        } catch (const std::system_error&) {
+            allRead.arrive_and_drop(); // no thread to be had: the others read its share
+        }
     }
     readAndMerge(m_walker);
     for (std::thread& reader : readers)

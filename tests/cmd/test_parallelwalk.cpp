@@ -8,6 +8,10 @@
 #include <fstream>
 #include <memory>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace mixgen::cmd;
 namespace fs = std::filesystem;
 
@@ -151,6 +155,48 @@ TEST(ParallelWalk, RunsOfSubtreesWithLinksListWhatOneThreadLists) {
         ParallelWalk walk(true, threads);
         EXPECT_EQ(listed(walk, tree.root()), expected) << threads << " threads";
     }
+}
+
+} // namespace
+
+namespace {
+
+// Catches a walk that ends the interpreter when the system gives it no thread (a user at the
+// limit of their processes): it must list what one thread lists, on the threads it has. The
+// walk runs in a child process, as an unprivileged user (a limit root is not held to).
+TEST(ParallelWalk, ListsWhatOneThreadListsWhenNoThreadCanBeHad) {
+    TempTree tree;
+    for (int i = 0; i < 400; ++i)
+        tree.file("big/Track " + std::to_string(i) + ".mp3");
+    for (int n = 0; n < 40; ++n)
+        tree.file("Artist " + std::to_string(n) + "/Album/a.mp3");
+    fs::permissions(tree.root(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    TreeWalker single;
+    const std::vector<std::string> expected = listed(single, tree.root());
+    const std::vector<std::string> expectedBig = listed(single, tree.root() / "big");
+
+    constexpr int kCannotTest = 77;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit noMore{1, 1}; // the user's own processes already reach it
+        if ((::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ||
+            ::setrlimit(RLIMIT_NPROC, &noMore) != 0)
+            ::_exit(kCannotTest);
+        ParallelWalk walk(true, 2, 4);
+        walk.tellDiskWaitsBy([] { return true; }); // and asks for more walkers meanwhile
+        walk.shareFoldersFrom(0);
+        const bool same = listed(walk, tree.root()) == expected &&
+                          listed(walk, tree.root() / "big") == expectedBig;
+        ::_exit(same ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotTest)
+        GTEST_SKIP() << "no unprivileged user to run the walk as";
+    ASSERT_TRUE(WIFEXITED(status)) << "the walk ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the walk listed something else";
 }
 
 } // namespace
