@@ -250,8 +250,8 @@ unsigned ParallelWalk::Subtrees::run() {
     if (m_subtrees.empty())
         return 0;
     std::unique_lock lock(m_mutex);
-    for (unsigned i = 0; i < m_walk.m_threads && startWalker(); ++i) {
-    }
+    while (m_walkers < m_walk.m_threads && startWalker())
+        continue;
     if (m_walkers == 0) { // no thread to be had: the walk goes on, on its own thread
         lock.unlock();
         m_walkers = 1;
