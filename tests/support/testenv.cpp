@@ -9,8 +9,12 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <system_error>
 #include <utility>
 
 namespace mixgen::test {
@@ -25,6 +29,21 @@ void pointAt(const char* variable, const QString& folder) {
     QDir().mkpath(folder);
     qputenv(variable, QFile::encodeName(folder));
 }
+
+// The process that made the sandbox; a child forked by a test leaves it to its parent.
+pid_t& sandboxMaker() {
+    static pid_t pid = 0;
+    return pid;
+}
+
+// The sandbox is removed by the bytes of its names: Qt's removal stops at a name that is no
+// UTF-8, which many tests make, and would leave the sandbox behind.
+void removeSandbox() {
+    if (!sandbox() || ::getpid() != sandboxMaker())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(sandbox()->path()).toStdString(), ignored);
+}
 } // namespace
 
 QString sandboxFolder() {
@@ -33,7 +52,15 @@ QString sandboxFolder() {
 
 void enterSandbox() {
     sandbox() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/mixgen-test-XXXXXX");
+    sandbox()->setAutoRemove(false);
+    sandboxMaker() = ::getpid();
+    std::atexit(removeSandbox);
     const QString root = sandbox()->path();
+    // The tests' own temporary folders go below it too, and with it; tests that run a program
+    // as an unprivileged user reach theirs there, as in /tmp.
+    pointAt("TMPDIR", root + "/tmp");
+    ::chmod(QFile::encodeName(root).constData(), 0711);
+    ::chmod(QFile::encodeName(root + "/tmp").constData(), 01777);
     pointAt("HOME", root + "/home");
     pointAt("XDG_CONFIG_HOME", root + "/config");
     pointAt("XDG_DATA_HOME", root + "/data");

@@ -5,8 +5,8 @@
 namespace mixgen::test {
 
 // The private folder this test program runs in. The shared main points HOME,
-// XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR and TEMP below it, so no test ever
-// touches the real user's files.
+// XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR, TEMP and TMPDIR below it, so no test ever
+// touches the real user's files, and removes it whole when the program ends.
 QString sandboxFolder();
 
 // Called by the shared main before any test runs.
