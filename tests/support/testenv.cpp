@@ -13,8 +13,8 @@
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 namespace mixgen::test {
