@@ -230,6 +230,7 @@ TEST_F(RegistryTest, ATreeThatCannotBeWrittenReadsAsEmpty) {
               }),
               0);
     ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
+    ASSERT_EQ(::chmod(file.constData(), 0600), 0); // not only root's again
     EXPECT_EQ(readFile(treeFile()), before);
     EXPECT_EQ(read(kCommand), "cmd");
 
