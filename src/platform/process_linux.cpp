@@ -203,6 +203,12 @@ struct WaitedStart {
             if (::fallocate(errors, FALLOC_FL_KEEP_SIZE, 0, room) == 0 || errno != ENOSPC)
                 break;
         }
+        // Room beyond a file-size limit raises SIGXFSZ on some file systems (tmpfs): ignored,
+        // but kept pending while signals are blocked, it would end the child once its
+        // signals are set back to their defaults. Ignoring it again drops it.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
     }
     if (error != 0) {
         (void)!::write(reportFd, &error, sizeof error);
