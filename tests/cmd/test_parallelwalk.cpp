@@ -170,8 +170,12 @@ TEST(ParallelWalk, ListsWhatOneThreadListsWhenNoThreadCanBeHad) {
         tree.file("big/Track " + std::to_string(i) + ".mp3");
     for (int n = 0; n < 40; ++n)
         tree.file("Artist " + std::to_string(n) + "/Album/a.mp3");
+    // Readable to that user, whatever the umask made of it.
     fs::permissions(tree.root(), fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::add);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree.root()))
+        fs::permissions(entry.path(), fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
     TreeWalker single;
     const std::vector<std::string> expected = listed(single, tree.root());
     const std::vector<std::string> expectedBig = listed(single, tree.root() / "big");
