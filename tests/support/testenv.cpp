@@ -44,6 +44,18 @@ void removeSandbox() {
     std::error_code ignored;
     std::filesystem::remove_all(QFile::encodeName(sandbox()->path()).toStdString(), ignored);
 }
+
+// Where the sandbox is made: the tests' paths go into shell lines and command lines, which a
+// blank or a quote in $TMPDIR would break (a work folder with a blank is refused by design, and
+// tested on its own), so such a TMPDIR is passed over for /tmp.
+QString sandboxParent() {
+    const QString temp = QDir::tempPath();
+    for (const QChar c : temp) {
+        if (!c.isLetterOrNumber() && !QStringLiteral("/._+-").contains(c))
+            return QStringLiteral("/tmp");
+    }
+    return temp;
+}
 } // namespace
 
 QString sandboxFolder() {
@@ -51,7 +63,7 @@ QString sandboxFolder() {
 }
 
 void enterSandbox() {
-    sandbox() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/mixgen-test-XXXXXX");
+    sandbox() = std::make_unique<QTemporaryDir>(sandboxParent() + "/mixgen-test-XXXXXX");
     sandbox()->setAutoRemove(false);
     sandboxMaker() = ::getpid();
     std::atexit(removeSandbox);
