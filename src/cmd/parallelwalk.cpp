@@ -559,7 +559,7 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
     // The threads that read the parts go on to merge them once all are read, each taking the
     // next merge left: the subfolders', then each pattern's list, the biggest first.
     std::vector<std::size_t> bySize(patterns.size());
-    std::size_t merges = 0; // the subfolders, then each pattern's list
+    std::size_t merges = 0; // none when the folder was replaced
     std::atomic<std::size_t> nextMerge{0};
     bool replaced = false; // the folder, while its parts were read: it is read whole again
     TreeWalker::Listed merged;

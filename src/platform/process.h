@@ -56,10 +56,10 @@ WaitedProgram startWaited(const QStringList& argv, const OutputRedirection& redi
 // Starts argv[0] with the rest as arguments and returns when it has ended. A first entry
 // naming a ".bat" file (any case) is run by the batch interpreter "mixgen-cmd" that lies
 // beside the program, as the desktop hands batch files to its command interpreter.
-// whileWaiting, when given, is called about every stepMs until the program ends, so that a
-// window can repaint and show progress.
+// whileWaiting, when given, is called about every kWaitStepMs until the program ends, so that
+// a window can repaint and show progress.
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting = {},
-                       const OutputRedirection& redirection = {}, int stepMs = kWaitStepMs);
+                       const OutputRedirection& redirection = {});
 
 // Starts argv[0] with the rest as arguments and does not wait. A program that cannot be
 // found or started is reported in the result; a started one is never left as a zombie.

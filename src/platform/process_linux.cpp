@@ -341,9 +341,9 @@ void WaitedProgram::stop() {
 }
 
 StartResult RunAndWait(const QStringList& argv, const std::function<void()>& whileWaiting,
-                       const OutputRedirection& redirection, int stepMs) {
+                       const OutputRedirection& redirection) {
     WaitedProgram program = startWaited(argv, redirection);
-    return program.waitFor(whileWaiting, stepMs);
+    return program.waitFor(whileWaiting);
 }
 
 StartResult startDetached(const QStringList& argv) {
