@@ -177,6 +177,23 @@ QSize neededRoom(const QWidget* control) {
     return {};
 }
 
+// The leftmost x a control may move to: its container's edge, or the right edge of the
+// nearest control on its left that shares some of its rows.
+int freeLeftEdge(const QWidget* control, const QRect& room) {
+    const QRect place = control->geometry();
+    int edge = room.left();
+    for (const QObject* child : control->parentWidget()->children()) {
+        const auto* sibling = qobject_cast<const QWidget*>(child);
+        if (!sibling || sibling == control || sibling->isWindow())
+            continue;
+        const QRect other = sibling->geometry();
+        if (other.right() < place.left() && other.top() <= place.bottom() &&
+            other.bottom() >= place.top())
+            edge = std::max(edge, other.right() + 1);
+    }
+    return edge;
+}
+
 } // namespace
 
 void colourMarkedCaptions(QWidget* window) {
@@ -217,8 +234,12 @@ void fitCaptions(QWidget* window) {
             control->setGeometry(place);
             continue;
         }
-        place.setWidth(
-            std::max(place.width(), std::min(needed.width(), room.right() + 1 - place.left())));
+        const int roomEnd = room.right() + 1;
+        if (place.left() + needed.width() > roomEnd)
+            // A caption wider than the room to its right moves left into free room before it
+            // is cut: a style's wider mark must not cost the caption's last letters.
+            place.moveLeft(std::max(freeLeftEdge(control, room), roomEnd - needed.width()));
+        place.setWidth(std::max(place.width(), std::min(needed.width(), roomEnd - place.left())));
         if (needed.height() > place.height()) {
             // Grown about its middle, so it stays on its row.
             const int grow = needed.height() - place.height();

@@ -210,6 +210,26 @@ TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
     QApplication::setPalette(original);
 }
 
+// Catches a caption cut at its frame's edge by a style whose mark is wider than the design's
+// while there is free room on its left, and a caption moved over the control beside it.
+TEST(DesktopFit, CaptionMovesLeftRatherThanBeCut) {
+    QWidget frame;
+    auto* alone =
+        new QCheckBox(QStringLiteral("Internal dialogs only (when Browse failes)"), &frame);
+    auto* label = new QLabel(QStringLiteral("Name:"), &frame);
+    auto* beside = new QCheckBox(QStringLiteral("A caption beside a label"), &frame);
+    const int wide = std::max(alone->sizeHint().width(), beside->sizeHint().width());
+    const int labelWidth = label->sizeHint().width();
+    frame.resize(wide + 10, 80);
+    alone->setGeometry(16, 4, wide - 8, 24);
+    label->setGeometry(0, 40, labelWidth, 24);
+    beside->setGeometry(labelWidth + 16, 40, wide - 8, 24);
+    fitCaptions(&frame);
+    EXPECT_FALSE(captionClipped(alone)) << alone->geometry().x() << " " << alone->width();
+    EXPECT_LE(alone->geometry().right(), frame.contentsRect().right());
+    EXPECT_GE(beside->x(), label->geometry().right() + 1);
+}
+
 // How plainly a control shows that it has the keyboard focus: the largest contrast between
 // a pixel of it with the focus and the same pixel without.
 double focusMark(QWidget* window, QWidget* control, QWidget* elsewhere) {
