@@ -2,6 +2,7 @@
 
 #include "folderaccess.h"
 #include "namecodec.h"
+#include "spreadthread.h"
 
 #include <algorithm>
 #include <atomic>
@@ -241,7 +242,7 @@ private:
     unsigned m_walkers = 0;
     unsigned m_walkersWaiting = 0;
     long m_ownWaits = 0; // times the walk's threads slept waiting for each other
-    std::vector<std::thread> m_threads;
+    std::vector<SpreadThread> m_threads;
 };
 
 unsigned ParallelWalk::Subtrees::run() {
@@ -264,7 +265,7 @@ unsigned ParallelWalk::Subtrees::run() {
         addWalkerIfWaitingForDisk(watch);
     while (!m_done.wait_for(lock, kLookEvery, [this] { return m_finished; }) && ++m_ownWaits);
     lock.unlock();
-    for (std::thread& thread : m_threads)
+    for (SpreadThread& thread : m_threads)
         thread.join();
     return m_walkers;
 }
@@ -283,7 +284,7 @@ void ParallelWalk::Subtrees::addWalkerIfWaitingForDisk(DiskWaitWatch& watch) {
 // Called under the lock.
 bool ParallelWalk::Subtrees::startWalker() {
     try {
-        m_threads.emplace_back([this] { walker(); });
+        m_threads.emplace_back(unsigned(m_threads.size()) + 1, [this] { walker(); });
     } catch (const std::system_error&) {
         return false; // the system has no thread to give (a limit on a user's processes)
     }
@@ -597,10 +598,10 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
             mergeSortedLines(sorted, listedPath.size(), *outputs[p]);
         }
     };
-    std::vector<std::thread> readers;
+    std::vector<SpreadThread> readers;
     for (unsigned t = 1; t < m_threads; ++t) {
         try {
-            readers.emplace_back([&] {
+            readers.emplace_back(t, [&] {
                 TreeWalker walker(m_trustEntryTypes, m_mostThreads + 1);
                 readAndMerge(walker);
             });
@@ -609,7 +610,7 @@ TreeWalker::Listed ParallelWalk::listCutFolder(const std::string& openPath,
         }
     }
     readAndMerge(m_walker);
-    for (std::thread& reader : readers)
+    for (SpreadThread& reader : readers)
         reader.join();
     if (replaced)
         return readWhole();
