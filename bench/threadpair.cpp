@@ -5,6 +5,10 @@
 // back slowly from being idle, the pair takes longer than the work; every short parallel phase
 // of a walk (a huge folder read in parts) pays the same.
 //
+// Then two threads busy together for 300 ms: the pace of each in 20 ms steps, as a share of
+// one thread's alone. A host that gives a woken core less at first shows shares well below 1
+// for the first steps; a parallel phase shorter than that never gets two whole cores.
+//
 // Usage: bench_threadpair   (MS=10 by default; ROUNDS=31); prints the medians in ms.
 #include <algorithm>
 #include <atomic>
@@ -35,6 +39,9 @@ void work(long steps) {
 void letOtherCoreIdle() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
+
+// The pace of busy threads is counted in steps of this long.
+constexpr auto kStep = std::chrono::milliseconds(20);
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -78,6 +85,33 @@ int main() {
         work(steps);
         waiting.join();
         woken.push_back(msSince(start));
+    }
+    // The pace of two busy threads over time, beside one thread's alone: steps done in each
+    // 20 ms.
+    constexpr int kSteps = 15;
+    const auto count = [](std::vector<long>& steps, Clock::time_point from) {
+        for (std::size_t step = 0; step < steps.size(); ++step)
+            while (Clock::now() - from < long(step + 1) * kStep) {
+                work(10'000);
+                steps[step] += 10'000;
+            }
+    };
+    std::vector<long> alone(kSteps);
+    letOtherCoreIdle();
+    count(alone, Clock::now());
+    const double solo = median(std::vector<double>(alone.begin(), alone.end()));
+    std::vector<long> together[2] = {std::vector<long>(kSteps), std::vector<long>(kSteps)};
+    letOtherCoreIdle();
+    const auto from = Clock::now();
+    std::thread paced([&] { count(together[1], from); });
+    count(together[0], from);
+    paced.join();
+    for (int thread = 0; thread < 2; ++thread) {
+        std::printf("two busy threads, the %s's pace each 20 ms (1: one thread's alone):",
+                    thread == 0 ? "first" : "second");
+        for (long steps : together[thread])
+            std::printf(" %.2f", double(steps) / solo);
+        std::printf("\n");
     }
     std::printf("the work on one thread %.2f ms; on two at once: the second started %.2f ms, "
                 "woken %.2f ms (medians of %d rounds, MS=%g)\n",
