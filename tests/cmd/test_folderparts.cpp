@@ -15,7 +15,8 @@ namespace {
 // Catches parts merged in another order than one sorted listing gives: the line end or the
 // folder taken for part of a name (a tab sorts below CR LF), names equal but for case, names
 // that start another or share their first eight letters, characters beyond ASCII and bytes
-// that are no UTF-8; and lines lost or repeated where a part's list goes on in another block.
+// that are no UTF-8; lines lost or repeated where a part's list goes on in another block; and
+// lines lost when parts run out at different times, however many parts there are.
 TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
     const std::string folder = "/music/big/";
     std::vector<std::string> names{"b",
@@ -36,35 +37,39 @@ TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
                                    "Track 000120 b",
                                    "track 000120 a",
                                    "Track 000119"};
-    std::vector<std::string> parts(3); // every third name, each part sorted on its own
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        std::vector<std::string> part;
-        for (std::size_t j = k; j < names.size(); j += parts.size())
-            part.push_back(names[j]);
-        std::sort(part.begin(), part.end(), lessCaseInsensitive);
-        for (const std::string& name : part)
-            parts[k] += folder + name + "\r\n";
-    }
-    std::sort(names.begin(), names.end(), lessCaseInsensitive);
+    std::vector<std::string> sortedNames = names;
+    std::sort(sortedNames.begin(), sortedNames.end(), lessCaseInsensitive);
     std::string expected;
-    for (const std::string& name : names)
+    for (const std::string& name : sortedNames)
         expected += folder + name + "\r\n";
 
-    // The first part in blocks of a line each, between empty ones; the others whole.
-    std::vector<std::vector<std::string_view>> blocks(parts.size());
-    blocks[0].emplace_back();
-    for (std::size_t at = 0; at < parts[0].size();) {
-        const std::size_t end = parts[0].find('\n', at) + 1;
-        blocks[0].push_back(std::string_view(parts[0]).substr(at, end - at));
-        at = end;
-    }
-    blocks[0].emplace_back();
-    for (std::size_t k = 1; k < parts.size(); ++k)
-        blocks[k].push_back(parts[k]);
+    // From one part to a part a name, and after them a part with no lines.
+    for (const std::size_t count : {1, 2, 3, 5, 8, 18}) {
+        std::vector<std::string> parts(count); // every count-th name, each part sorted on its own
+        for (std::size_t k = 0; k < count; ++k) {
+            std::vector<std::string> part;
+            for (std::size_t j = k; j < names.size(); j += count)
+                part.push_back(names[j]);
+            std::sort(part.begin(), part.end(), lessCaseInsensitive);
+            for (const std::string& name : part)
+                parts[k] += folder + name + "\r\n";
+        }
+        // The first part in blocks of a line each, between empty ones; the others whole.
+        std::vector<std::vector<std::string_view>> blocks(count + 1);
+        blocks[0].emplace_back();
+        for (std::size_t at = 0; at < parts[0].size();) {
+            const std::size_t end = parts[0].find('\n', at) + 1;
+            blocks[0].push_back(std::string_view(parts[0]).substr(at, end - at));
+            at = end;
+        }
+        blocks[0].emplace_back();
+        for (std::size_t k = 1; k < count; ++k)
+            blocks[k].push_back(parts[k]);
 
-    ListOutput merged;
-    mergeSortedLines(blocks, folder.size(), merged);
-    EXPECT_EQ(merged.takeBytes(), expected);
+        ListOutput merged;
+        mergeSortedLines(blocks, folder.size(), merged);
+        EXPECT_EQ(merged.takeBytes(), expected) << count << " parts";
+    }
 }
 
 } // namespace
