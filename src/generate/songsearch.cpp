@@ -275,7 +275,12 @@ SearchStatus runSongSearch(const QString& pathList, FoundSongs& found,
     };
     const StartResult ran = search->interpreter.waitFor(whileWaiting, kListLookMs);
     SearchStatus status = SearchStatus::Failed;
-    if (ran.started && ran.exitCode != 0) {
+    if (!ran.started) {
+        // Said, rather than left to the finish step's "No files were found": no folder was
+        // searched (a user at the limit of their processes, an interpreter missing).
+        MsgBox(kReadError + QStringLiteral("The song search could not be started: ") + ran.error,
+               MsgButtons::Ok, MsgIcon::Exclamation);
+    } else if (ran.exitCode != 0) {
         // A list the interpreter could not write whole is never taken for all the songs.
         found.clear();
         MsgBox(kReadError + interpreterFailure(ran, search->errorPath), MsgButtons::Ok,

@@ -16,8 +16,8 @@ namespace mixgen {
 enum class SearchStatus {
     Listed, // the list was read (possibly empty): the pick runs next
     NoPath, // no usable path: "No files were found. Playlist is empty." was shown; close
-    Failed, // the list could not be read (a message was shown, or the list file was
-            // missing because the interpreter did not start): straight to the finish step
+    Failed, // no list, or one that could not be read (a message was shown; readSongList
+            // says nothing of a missing list): straight to the finish step
 };
 
 // The song search: splits the path list, writes and runs the batch file in a new private

@@ -11,13 +11,17 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <cstdio>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include <linux/magic.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace mixgen;
 using mixgen::test::ScriptedMessages;
@@ -86,6 +90,46 @@ TEST_F(SongSearch, RefusedWorkFolderIsReportedWithItsReason) {
         << messages.shown().first().text.toStdString();
     EXPECT_EQ(messages.shown().first().icon, MsgIcon::Exclamation);
     EXPECT_FALSE(QFileInfo::exists(music.filePath("no-such-folder")));
+}
+
+// Catches a search whose interpreter could not be started (a user at the limit of their
+// processes) ending in "No files were found" as if no folder held a song: the reason is said.
+// The search runs in a child process as an unprivileged user (a limit root is not held to).
+TEST_F(SongSearch, InterpreterThatCannotStartIsReportedWithItsReason) {
+    addSong("a.mp3");
+    QFile::setPermissions(music.path(), QFile::permissions(music.path()) | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
+    constexpr int kCannotTest = 77;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit noMore{1, 1}; // the user's own processes already reach it
+        QByteArray own = QFile::encodeName(QDir::tempPath()) + "/no-processes-XXXXXX";
+        if ((::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ||
+            ::setrlimit(RLIMIT_NPROC, &noMore) != 0 || !::mkdtemp(own.data()))
+            ::_exit(kCannotTest);
+        qputenv("TEMP", own); // a work folder and settings of that user's own
+        qputenv("XDG_CONFIG_HOME", own);
+        ScriptedMessages messages;
+        messages.allow(QString());
+        QStringList found;
+        const SearchStatus status = runSongSearch(music.path(), found);
+        const QString said = messages.shown().size() == 1 ? messages.shown().first().text : "";
+        const bool right =
+            status == SearchStatus::Failed && found.isEmpty() &&
+            said.startsWith("An error occured while trying to read the list of MP3 files.") &&
+            said.endsWith("The song search could not be started: Resource temporarily unavailable");
+        if (!right)
+            std::fprintf(stderr, "%d messages, the first: %s\n", int(messages.shown().size()),
+                         qPrintable(messages.shown().value(0).text));
+        ::_exit(right ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotTest)
+        GTEST_SKIP() << "no unprivileged user to search as";
+    ASSERT_TRUE(WIFEXITED(status)) << "the search ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the search said something else";
 }
 
 // Catches a batch file that cannot be written passing silently (a file-size limit stands in
