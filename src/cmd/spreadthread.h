@@ -22,7 +22,7 @@ public:
 
     void join();
 
-    struct Start;
+    struct Start; // what the new thread begins with (named here for its start routine)
 
 private:
     pthread_t m_thread{};
