@@ -1,5 +1,6 @@
 // The walk on several threads, with walkers added while it runs (as when it waits for the disk).
 #include "parallelwalk.h"
+#include "testenv.h"
 #include "treewalker.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace mixgen::cmd;
 namespace fs = std::filesystem;
@@ -180,27 +177,16 @@ TEST(ParallelWalk, ListsWhatOneThreadListsWhenNoThreadCanBeHad) {
     const std::vector<std::string> expected = listed(single, tree.root());
     const std::vector<std::string> expectedBig = listed(single, tree.root() / "big");
 
-    constexpr int kCannotTest = 77;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const rlimit noMore{1, 1}; // the user's own processes already reach it
-        if ((::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ||
-            ::setrlimit(RLIMIT_NPROC, &noMore) != 0)
-            ::_exit(kCannotTest);
+    const mixgen::test::ChildOutcome outcome = mixgen::test::runAtProcessLimit([&] {
         ParallelWalk walk(true, 2, 4);
         walk.tellDiskWaitsBy([] { return true; }); // and asks for more walkers meanwhile
         walk.shareFoldersFrom(0);
-        const bool same = listed(walk, tree.root()) == expected &&
-                          listed(walk, tree.root() / "big") == expectedBig;
-        ::_exit(same ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotTest)
-        GTEST_SKIP() << "no unprivileged user to run the walk as";
-    ASSERT_TRUE(WIFEXITED(status)) << "the walk ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the walk listed something else";
+        return listed(walk, tree.root()) == expected &&
+               listed(walk, tree.root() / "big") == expectedBig;
+    });
+    if (!outcome.ran)
+        GTEST_SKIP() << outcome.why;
+    EXPECT_TRUE(outcome.held) << outcome.why << ": the walk listed something else";
 }
 
 } // namespace

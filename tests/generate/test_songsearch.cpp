@@ -12,16 +12,14 @@
 #include <QThread>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include <linux/magic.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/statfs.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace mixgen;
 using mixgen::test::ScriptedMessages;
@@ -99,15 +97,10 @@ TEST_F(SongSearch, InterpreterThatCannotStartIsReportedWithItsReason) {
     addSong("a.mp3");
     QFile::setPermissions(music.path(), QFile::permissions(music.path()) | QFileDevice::ReadOther |
                                             QFileDevice::ExeOther);
-    constexpr int kCannotTest = 77;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const rlimit noMore{1, 1}; // the user's own processes already reach it
+    const test::ChildOutcome outcome = test::runAtProcessLimit([&] {
         QByteArray own = QFile::encodeName(QDir::tempPath()) + "/no-processes-XXXXXX";
-        if ((::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ||
-            ::setrlimit(RLIMIT_NPROC, &noMore) != 0 || !::mkdtemp(own.data()))
-            ::_exit(kCannotTest);
+        if (!::mkdtemp(own.data()))
+            return false;
         qputenv("TEMP", own); // a work folder and settings of that user's own
         qputenv("XDG_CONFIG_HOME", own);
         ScriptedMessages messages;
@@ -122,14 +115,11 @@ TEST_F(SongSearch, InterpreterThatCannotStartIsReportedWithItsReason) {
         if (!right)
             std::fprintf(stderr, "%d messages, the first: %s\n", int(messages.shown().size()),
                          qPrintable(messages.shown().value(0).text));
-        ::_exit(right ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotTest)
-        GTEST_SKIP() << "no unprivileged user to search as";
-    ASSERT_TRUE(WIFEXITED(status)) << "the search ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the search said something else";
+        return right;
+    });
+    if (!outcome.ran)
+        GTEST_SKIP() << outcome.why;
+    EXPECT_TRUE(outcome.held) << outcome.why << ": the search said something else";
 }
 
 // Catches a batch file that cannot be written passing silently (a file-size limit stands in

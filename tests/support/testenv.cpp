@@ -13,6 +13,7 @@
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -131,6 +132,28 @@ FailingFolderReads::~FailingFolderReads() {
         else
             qputenv(name, old);
     }
+}
+
+ChildOutcome runAtProcessLimit(const std::function<bool()>& check) {
+    constexpr int kCannotRun = 77;
+    const pid_t child = ::fork();
+    if (child < 0)
+        return {false, false, "no child process to run the check in"};
+    if (child == 0) {
+        const rlimit noMore{1, 1}; // the user's own processes already reach it
+        if ((::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ||
+            ::setrlimit(RLIMIT_NPROC, &noMore) != 0)
+            ::_exit(kCannotRun);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        return {false, false, "the child process was lost"};
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotRun)
+        return {false, false, "no unprivileged user to run the check as"};
+    if (!WIFEXITED(status))
+        return {true, false, "the check ended by signal " + std::to_string(WTERMSIG(status))};
+    return {true, WEXITSTATUS(status) == 0, WEXITSTATUS(status) == 0 ? "" : "the check failed"};
 }
 
 } // namespace mixgen::test

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <string>
+
 namespace mixgen::test {
 
 // The private folder this test program runs in. The shared main points HOME,
@@ -43,5 +46,16 @@ private:
     QByteArray m_oldPreload;
     QByteArray m_oldAsan;
 };
+
+// How a check run in a child process ended: whether it could run at all, whether it held,
+// and if not, why.
+struct ChildOutcome {
+    bool ran = false;
+    bool held = false;
+    std::string why;
+};
+// Runs check in a child process whose user can start no more processes or threads (as an
+// unprivileged user when this one is root, whom the limit does not hold).
+ChildOutcome runAtProcessLimit(const std::function<bool()>& check);
 
 } // namespace mixgen::test
