@@ -6,7 +6,6 @@
 #include <string_view>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 namespace mixgen::cmd {
@@ -82,41 +81,15 @@ void mergeSortedLines(const std::vector<std::vector<std::string_view>>& sorted,
             {&blocks, 0, blocks.empty() ? std::string_view() : blocks.front(), {}, {}, {}});
         more.push_back(advance(heads.back()));
     }
-    // A tournament of the heads (a loser tree): each match keeps its loser, so that the next
-    // line costs one match a level, not one a head. -1 is a head without lines; ties, which
-    // one folder's names do not have, go to the earlier part, as in one listing.
-    const auto before = [&](int a, int b) {
-        if (a < 0 || b < 0)
-            return b < 0 && a >= 0;
-        const Head& x = heads[std::size_t(a)];
-        const Head& y = heads[std::size_t(b)];
-        if (lessByKeyOrName(x.keys, x.name, y.keys, y.name))
-            return true;
-        return a < b && !lessByKeyOrName(y.keys, y.name, x.keys, x.name);
-    };
-    std::size_t leaves = 1;
-    while (leaves < heads.size())
-        leaves *= 2;
-    std::vector<int> losers(leaves, -1); // by match, 1 to leaves - 1
-    std::vector<int> winners(2 * leaves, -1);
-    for (std::size_t i = 0; i < heads.size(); ++i)
-        winners[leaves + i] = more[i] ? int(i) : -1;
-    for (std::size_t match = leaves - 1; match >= 1; --match) {
-        const int left = winners[2 * match];
-        const int right = winners[2 * match + 1];
-        const bool leftWins = before(left, right);
-        winners[match] = leftWins ? left : right;
-        losers[match] = leftWins ? right : left;
-    }
-    for (int winner = winners[1]; winner >= 0;) {
-        Head& head = heads[std::size_t(winner)];
-        out.appendBytes(head.line);
-        int next = advance(head) ? winner : -1;
-        for (std::size_t match = (leaves + std::size_t(winner)) / 2; match >= 1; match /= 2)
-            if (before(losers[match], next))
-                std::swap(losers[match], next);
-        winner = next;
-    }
+    mergeByTournament(
+        more,
+        [&](std::size_t a, std::size_t b) {
+            return lessByKeyOrName(heads[a].keys, heads[a].name, heads[b].keys, heads[b].name);
+        },
+        [&](std::size_t i) {
+            out.appendBytes(heads[i].line);
+            return advance(heads[i]);
+        });
 }
 
 } // namespace mixgen::cmd

@@ -111,36 +111,33 @@ TreeWalker::Listed mergedListing(std::vector<TreeWalker::Listed>& parts) {
     merged.opened = parts[0].opened;
     merged.id = parts[0].id;
     merged.facts = parts[0].facts;
-    struct Head {
-        TreeWalker::Listed* part;
-        std::size_t at;
-        OrderKeys keys; // of the name at
-    };
-    std::vector<Head> heads;
+    std::vector<std::size_t> at(parts.size(), 0); // by part: its next subfolder
+    std::vector<OrderKeys> keys(parts.size());    // of that subfolder's name
+    std::vector<bool> hasSubfolders;
     std::size_t count = 0;
-    for (TreeWalker::Listed& part : parts) {
-        count += part.subfolders.size();
-        if (!part.subfolders.empty())
-            heads.push_back({&part, 0, orderKeys(part.subfolders.front())});
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        count += parts[i].subfolders.size();
+        hasSubfolders.push_back(!parts[i].subfolders.empty());
+        if (hasSubfolders.back())
+            keys[i] = orderKeys(parts[i].subfolders.front());
     }
     merged.subfolders.reserve(count);
     merged.subfolderInodes.reserve(count);
-    while (!heads.empty()) {
-        std::size_t least = 0;
-        for (std::size_t h = 1; h < heads.size(); ++h) {
-            const Head& a = heads[h];
-            const Head& b = heads[least];
-            if (lessByKeyOrName(a.keys, a.part->subfolders[a.at], b.keys, b.part->subfolders[b.at]))
-                least = h;
-        }
-        Head& head = heads[least];
-        merged.subfolders.push_back(std::move(head.part->subfolders[head.at]));
-        merged.subfolderInodes.push_back(head.part->subfolderInodes[head.at]);
-        if (++head.at < head.part->subfolders.size())
-            head.keys = orderKeys(head.part->subfolders[head.at]);
-        else
-            heads.erase(heads.begin() + long(least));
-    }
+    mergeByTournament(
+        hasSubfolders,
+        [&](std::size_t a, std::size_t b) {
+            return lessByKeyOrName(keys[a], parts[a].subfolders[at[a]], keys[b],
+                                   parts[b].subfolders[at[b]]);
+        },
+        [&](std::size_t i) {
+            TreeWalker::Listed& part = parts[i];
+            merged.subfolders.push_back(std::move(part.subfolders[at[i]]));
+            merged.subfolderInodes.push_back(part.subfolderInodes[at[i]]);
+            if (++at[i] == part.subfolders.size())
+                return false;
+            keys[i] = orderKeys(part.subfolders[at[i]]);
+            return true;
+        });
     return merged;
 }
 
