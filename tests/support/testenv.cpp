@@ -47,7 +47,7 @@ void removeSandbox() {
 }
 
 // Where the sandbox is made: the tests' paths go into shell lines and command lines, which a
-// blank or a quote in $TMPDIR would break (a work folder with a blank is refused by design, and
+// blank or a quote in $TMPDIR would break (a work folder with a blank is refused on purpose, and
 // tested on its own), so such a TMPDIR is passed over for /tmp.
 QString sandboxParent() {
     const QString temp = QDir::tempPath();

@@ -146,7 +146,7 @@ TEST(DesktopFit, MessageBoxesAreNamedToo) {
 
 // Catches text that the desktop's palette makes unreadable on the windows' blue (light text
 // of a dark palette, grey disabled captions), disabled captions that look enabled, and
-// captions cut off by a style wider than the design's.
+// captions cut off by a style wider than the windows were laid out for.
 TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
     struct Look {
         const char* style;
@@ -210,8 +210,9 @@ TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
     QApplication::setPalette(original);
 }
 
-// Catches a caption cut at its frame's edge by a style whose mark is wider than the design's
-// while there is free room on its left, and a caption moved over the control beside it.
+// Catches a caption cut at its frame's edge by a style whose mark is wider than the windows were
+// laid out for, while there is free room on its left, and a caption moved over the control beside
+// it.
 TEST(DesktopFit, CaptionMovesLeftRatherThanBeCut) {
     QWidget frame;
     auto* alone =
