@@ -30,14 +30,7 @@ bench_env bench-pair all-songs
 interpreter=0
 [[ "$(basename "$a")" == mixgen-cmd* ]] && interpreter=1
 if ((interpreter)); then
-    {
-        printf '@echo off\r\n'
-        redirect='>'
-        for ext in "MP?" WMA WAV MOD STM S3M IT XM MDZ STZ S3Z "ITZ " XMZ; do
-            printf 'dir "%s/*.%s" /s /b%s%s/all.lst\r\n' "$tree" "$ext" "$redirect" "$work"
-            redirect='>>'
-        done
-    } > "$work/all.bat"
+    bench_song_batch "$tree" "$work/all.bat" "$work/all.lst"
 fi
 
 # Microseconds one run of program $1 takes. The interpreter's list is removed first, as the

@@ -22,6 +22,7 @@ python3 "$here/bench/maketree.py" wide /tmp/mixgen-wide
 python3 "$here/bench/maketree.py" albums /tmp/mixgen-scale-1000000 1000000
 python3 "$here/bench/maketree.py" flat /tmp/mixgen-flat
 
+source "$here/bench/benchenv.sh"
 work="$(mktemp -d /tmp/mixgen-bench-threads-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
@@ -44,14 +45,7 @@ for shape in wide albums flat; do
     albums) tree=/tmp/mixgen-scale-1000000 ;;
     flat) tree=/tmp/mixgen-flat ;;
     esac
-    {
-        printf '@echo off\r\n'
-        redirect='>'
-        for ext in "MP?" WMA WAV MOD STM S3M IT XM MDZ STZ S3Z "ITZ " XMZ; do
-            printf 'dir "%s/*.%s" /s /b%s%s/all.lst\r\n' "$tree" "$ext" "$redirect" "$work"
-            redirect='>>'
-        done
-    } > "$work/all.bat"
+    bench_song_batch "$tree" "$work/all.bat" "$work/all.lst"
     "$cmd" "$work/all.bat" # warm-up
     rounds=""
     for ((i = 0; i < runs; i++)); do # interleaved

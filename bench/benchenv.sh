@@ -25,3 +25,16 @@ bench_need() {
     [[ $(id -u) -eq 0 ]] || sudo="sudo"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" > /dev/null
 }
+
+# bench_song_batch TREE BATCH LIST: writes to BATCH the song search's batch for TREE with every
+# song pattern on (13 dir lines, the first making LIST, the others appending to it).
+bench_song_batch() {
+    local redirect='>' ext
+    {
+        printf '@echo off\r\n'
+        for ext in "MP?" WMA WAV MOD STM S3M IT XM MDZ STZ S3Z "ITZ " XMZ; do
+            printf 'dir "%s/*.%s" /s /b%s%s\r\n' "$1" "$ext" "$redirect" "$3"
+            redirect='>>'
+        done
+    } > "$2"
+}
