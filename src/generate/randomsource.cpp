@@ -3,8 +3,9 @@
 #include <QDateTime>
 
 #include <bit>
-#include <chrono>
 #include <random>
+
+#include <time.h>
 
 namespace mixgen {
 
@@ -49,20 +50,22 @@ double ClockSeededRandom::next() {
 }
 
 double ClockSeededRandom::timeOfDay() {
-    using namespace std::chrono;
-    const std::int64_t now =
-        duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-    // Looking up the local offset costs a look at the zone file, so it is done once a second
-    // at most, not before every one of a hundred thousand picks.
-    const std::int64_t second = now / 1'000'000;
-    if (second != m_offsetCheckedAt) {
-        m_offsetCheckedAt = second;
-        m_utcOffsetMicros =
-            std::int64_t(QDateTime::fromSecsSinceEpoch(second).offsetFromUtc()) * 1'000'000;
+    // The coarse clock: it moves on at every tick of the system (a few milliseconds), as fine
+    // as a time of day for a seed needs to be, and it is read in a fraction of the time the
+    // fine one takes, which counted before each of a hundred thousand picks. Re-seeds within
+    // one tick still give fresh values (see reseed).
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    // The second's place in the local day (a look at the zone file) is worked out once a
+    // second at most.
+    if (now.tv_sec != m_secondSeen) {
+        m_secondSeen = now.tv_sec;
+        const std::int64_t local =
+            std::int64_t(now.tv_sec) + QDateTime::fromSecsSinceEpoch(now.tv_sec).offsetFromUtc();
+        constexpr std::int64_t day = 86'400;
+        m_secondOfDayMicros = (local % day + day) % day * 1'000'000;
     }
-    constexpr std::int64_t day = 86'400'000'000;
-    const std::int64_t local = ((now + m_utcOffsetMicros) % day + day) % day;
-    return double(local) / 1e6;
+    return double(m_secondOfDayMicros + now.tv_nsec / 1000) / 1e6;
 }
 
 std::uint64_t ClockSeededRandom::nextBits() {

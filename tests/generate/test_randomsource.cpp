@@ -2,8 +2,12 @@
 #include "generate/randomsource.h"
 
 #include <QBuffer>
+#include <QTime>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace mixgen;
 
@@ -60,12 +64,16 @@ TEST(ClockSeededRandom, SameSeedTwiceGivesNewValues) {
     EXPECT_EQ(a.next(), b.next());
 }
 
-// Catches a time of day outside one day.
-TEST(ClockSeededRandom, TimeOfDayIsWithinADay) {
+// Catches a time of day outside one day, or off the local clock (a zone offset left out or
+// counted twice, a wrong unit).
+TEST(ClockSeededRandom, TimeOfDayIsTheLocalClocks) {
     ClockSeededRandom random;
     const double now = random.timeOfDay();
     EXPECT_GE(now, 0.0);
     EXPECT_LT(now, 86400.0);
+    double apart = std::abs(now - QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+    apart = std::min(apart, 86400.0 - apart); // the two looks may lie either side of midnight
+    EXPECT_LT(apart, 1.0);
 }
 
 // Catches picks within one clock tick landing on neighbouring songs, as they would if every
