@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -78,10 +81,56 @@ QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
 
 namespace {
 
+// The tallest mark (of a check box or an option button) that fits between two rows of
+// options, which lie 16 pixels apart, with a pixel to spare.
+constexpr int kMostMarkPixels = 16;
+
+bool isMarkMetric(QStyle::PixelMetric metric) {
+    return metric == QStyle::PM_IndicatorWidth || metric == QStyle::PM_IndicatorHeight ||
+           metric == QStyle::PM_ExclusiveIndicatorWidth ||
+           metric == QStyle::PM_ExclusiveIndicatorHeight;
+}
+
+// The application's style with its marks kept within a row: some styles (Adwaita) draw marks
+// of 22 pixels, and two such marks in neighbouring rows would overlap.
+class RowSizedMarks final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int size = QProxyStyle::pixelMetric(metric, option, widget);
+        return isMarkMetric(metric) ? std::min(size, kMostMarkPixels) : size;
+    }
+};
+
+// The style a marked button is drawn with: the application's own, unless its marks are too
+// tall for a row; then the same style with smaller marks (one, made anew when the
+// application's style changes).
+QStyle* markedButtonStyle() {
+    static QPointer<QStyle> rowSized;
+    static QStyle* rowSizedFor = nullptr;
+    QStyle* style = QApplication::style();
+    const bool tooTall =
+        style->pixelMetric(QStyle::PM_IndicatorHeight) > kMostMarkPixels ||
+        style->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight) > kMostMarkPixels;
+    if (!tooTall)
+        return nullptr;
+    if (!rowSized || rowSizedFor != style) {
+        // One made for an earlier style stays with the buttons drawn with it.
+        rowSized = new RowSizedMarks(style->name());
+        rowSized->setParent(qApp); // let go of with the application
+        rowSizedFor = style;
+    }
+    return rowSized;
+}
+
 template <typename Button>
 Button* makeMarkedButton(QWidget* parent, const QString& caption, const QString& tip,
                          const QRect& place) {
     auto* button = new Button(caption, parent);
+    if (QStyle* style = markedButtonStyle())
+        button->setStyle(style);
     button->setToolTip(tip);
     button->setFont(parent->font());
     QRect shown = place;

@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -208,6 +209,38 @@ TEST(DesktopFit, CaptionsLegibleAndWholeUnderStylesAndPalettes) {
         }
     }
     QApplication::setPalette(original);
+}
+
+// Catches the marks of check boxes and option buttons in neighbouring rows drawn over each
+// other by a style whose marks are taller than the rows the windows were laid out for
+// (Adwaita's are 22 pixels, the rows 16 apart).
+TEST(DesktopFit, MarksOfNeighbouringRowsDoNotOverlap) {
+    if (!QStyleFactory::keys().contains("Adwaita-Dark", Qt::CaseInsensitive))
+        GTEST_SKIP() << "Adwaita style not installed";
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(QStringLiteral("Adwaita-Dark"));
+    frmMain main;
+    frmStyle playlistStyle;
+    for (QWidget* window : allWindows(main, playlistStyle)) {
+        QList<QPair<QRect, QString>> marks;
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            const bool option = qobject_cast<QRadioButton*>(button);
+            if (!option && !qobject_cast<QCheckBox*>(button))
+                continue;
+            QStyleOptionButton look;
+            look.initFrom(button);
+            const QRect mark = button->style()->subElementRect(
+                option ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &look,
+                button);
+            marks.append({QRect(button->mapTo(window, mark.topLeft()), mark.size()),
+                          button->text()});
+        }
+        for (qsizetype i = 0; i < marks.size(); ++i)
+            for (qsizetype j = i + 1; j < marks.size(); ++j)
+                EXPECT_FALSE(marks[i].first.intersects(marks[j].first))
+                    << marks[i].second.toStdString() << " and " << marks[j].second.toStdString();
+    }
+    QApplication::setStyle(before);
 }
 
 // Catches a caption cut at its frame's edge by a style whose mark is wider than the windows were
