@@ -52,6 +52,36 @@ BENCHMARK(BM_PickAndWrite)
     ->Args({100'000, 10'000})
     ->Unit(benchmark::kMillisecond);
 
+// The pick as a request makes it: the lines written into a fresh file beside the playlist while
+// the songs are drawn (three threads), the file then flushed and put in the old one's place.
+void BM_PickAndWriteFile(benchmark::State& state) {
+    const FoundSongs all(songs(state.range(0)));
+    const int requested = int(state.range(1));
+    ClockSeededRandom random(1);
+    QTemporaryDir dir;
+    const QString output = dir.filePath("mix.m3u");
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            FoundSongs found = all;
+            PickedSongs picked;
+            bool failed = false;
+            state.ResumeTiming();
+            benchmark::DoNotOptimize(
+                pickAndWrite(found, picked, requested, output, random, &failed));
+            state.PauseTiming();
+            if (failed)
+                state.SkipWithError("the playlist could not be written");
+        }
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * requested);
+}
+BENCHMARK(BM_PickAndWriteFile)
+    ->Args({900'000, 100'000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The same into a device, one write a line (tests, tools).
 void BM_PickAndWriteToDevice(benchmark::State& state) {
     const FoundSongs all(songs(state.range(0)));
