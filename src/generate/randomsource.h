@@ -33,8 +33,8 @@ public:
 private:
     std::uint64_t nextBits();
     std::uint64_t m_state[4];
-    std::int64_t m_secondSeen = -1;         // the clock's second at the last look
-    std::int64_t m_secondOfDayMicros = 0;   // where that second starts in the local day
+    std::int64_t m_secondSeen = -1;       // the clock's second at the last look
+    std::int64_t m_secondOfDayMicros = 0; // where that second starts in the local day
 };
 
 } // namespace mixgen

@@ -82,7 +82,7 @@ QFrame* makeFormFrame(QWidget* parent, const QRect& geometry) {
 namespace {
 
 // The tallest mark (of a check box or an option button) that fits between two rows of
-// options, which lie 16 pixels apart, with a pixel to spare.
+// options, which lie 16 pixels apart.
 constexpr int kMostMarkPixels = 16;
 
 bool isMarkMetric(QStyle::PixelMetric metric) {
@@ -111,9 +111,11 @@ QStyle* markedButtonStyle() {
     static QPointer<QStyle> rowSized;
     static QStyle* rowSizedFor = nullptr;
     QStyle* style = QApplication::style();
-    const bool tooTall =
-        style->pixelMetric(QStyle::PM_IndicatorHeight) > kMostMarkPixels ||
-        style->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight) > kMostMarkPixels;
+    // Only a style the factory knows by name can be made again with smaller marks.
+    if (style->name().isEmpty())
+        return nullptr;
+    const bool tooTall = style->pixelMetric(QStyle::PM_IndicatorHeight) > kMostMarkPixels ||
+                         style->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight) > kMostMarkPixels;
     if (!tooTall)
         return nullptr;
     if (!rowSized || rowSizedFor != style) {

@@ -232,8 +232,8 @@ TEST(DesktopFit, MarksOfNeighbouringRowsDoNotOverlap) {
             const QRect mark = button->style()->subElementRect(
                 option ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &look,
                 button);
-            marks.append({QRect(button->mapTo(window, mark.topLeft()), mark.size()),
-                          button->text()});
+            marks.append(
+                {QRect(button->mapTo(window, mark.topLeft()), mark.size()), button->text()});
         }
         for (qsizetype i = 0; i < marks.size(); ++i)
             for (qsizetype j = i + 1; j < marks.size(); ++j)
