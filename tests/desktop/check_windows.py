@@ -15,6 +15,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 # The roles a reader stops at and reads by name. Frames, panels, fillers, scroll bars and the
 # rows of a list (read by their own text) are not among them.
@@ -30,7 +31,10 @@ problems = []
 def wait_for(what, find, timeout=20.0):
     end = time.time() + timeout
     while time.time() < end:
-        found = find()
+        try:
+            found = find()
+        except GLib.GError:  # an object gone while the tree was read: a window closed or opened
+            found = None
         if found is not None:
             return found
         time.sleep(0.1)
