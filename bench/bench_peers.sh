@@ -28,6 +28,7 @@ floor="${FLOOR:-$(dirname "$program")/bench_floorwalk}"
 source "$here/bench/benchenv.sh"
 bench_need bfs bfs fdfind fd-find
 bench_env bench-peers all-songs
+bench_steal_start
 
 # The 13 song patterns as one expression: "MP?" is "mp" and one more character, "ITZ " is itz.
 regex='.*\.(mp.|wma|wav|mod|stm|s3m|it|xm|mdz|stz|s3z|itz|xmz)$'
@@ -86,3 +87,4 @@ for n in 1000 100000; do
         "$(median_ratio "${rounds[$n]}" 4)" "$(median_ratio "${rounds[$n]}" 5)"
 done
 echo "command: $0 $program $tree (RUNS=$runs COLD=$cold)"
+bench_steal_report

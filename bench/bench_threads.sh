@@ -23,6 +23,7 @@ python3 "$here/bench/maketree.py" albums /tmp/mixgen-scale-1000000 1000000
 python3 "$here/bench/maketree.py" flat /tmp/mixgen-flat
 
 source "$here/bench/benchenv.sh"
+bench_steal_start
 work="$(mktemp -d /tmp/mixgen-bench-threads-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
@@ -60,3 +61,4 @@ for shape in wide albums flat; do
         printf "%-7s %8.0f us %8.0f us %8.0f us %8.0f us %8.2f %8.2f\n", s, o, a, f1, f2, a / o, a / f2 }'
 done
 echo "medians of $runs warm rounds; command: $0 $cmd (RUNS=$runs)"
+bench_steal_report
