@@ -42,9 +42,9 @@ bench_song_batch() {
 # bench_steal_start, then bench_steal_report: the time the host took from this machine's cores
 # (steal, /proc/stat) meanwhile. On a shared VM a core the host slows may show there, and the
 # figures taken then are the host's as much as the program's.
-bench_steal_start() { steal_from=$(awk '/^cpu / { print $9 }' /proc/stat); }
+bench_steal_ticks() { awk '/^cpu / { print $9 }' /proc/stat; }
+bench_steal_start() { steal_from=$(bench_steal_ticks); }
 bench_steal_report() {
-    local now
-    now=$(awk '/^cpu / { print $9 }' /proc/stat)
-    echo "time the host took from the cores meanwhile (steal): $(((now - steal_from) * 1000 / $(getconf CLK_TCK))) ms"
+    echo "time the host took from the cores meanwhile (steal):" \
+        "$((($(bench_steal_ticks) - steal_from) * 1000 / $(getconf CLK_TCK))) ms"
 }
