@@ -36,15 +36,16 @@ fi
 # Microseconds one run of program $1 takes. The interpreter's list is removed first, as the
 # song search's run folder is new each time.
 took() {
-    local start
+    local start end
     rm -f "$work/all.lst"
-    start=$(date +%s%N)
+    bench_clock_us start
     if ((interpreter)); then
         "$1" "$work/all.bat" > /dev/null
     else
         "$1" "/P:$tree /O:$work/mix.m3u /N:$n /S /Y" > /dev/null 2>&1
     fi
-    echo $((($(date +%s%N) - start) / 1000))
+    bench_clock_us end
+    echo $((end - start))
 }
 
 took "$a" > /dev/null # warm-up

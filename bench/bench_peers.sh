@@ -50,9 +50,10 @@ for n in 1000 100000; do
     for ((i = 0; i < runs; i++)); do
         for tool in $tools; do # interleaved
             drop_caches
-            start=$(date +%s%N)
+            bench_clock_us start
             "run_$tool" "$n" > /dev/null 2>&1
-            took[$tool]=$((($(date +%s%N) - start) / 1000))
+            bench_clock_us end
+            took[$tool]=$((end - start))
             if ((best[$tool$n] == 0 || took[$tool] < best[$tool$n])); then
                 best[$tool$n]=${took[$tool]}
             fi

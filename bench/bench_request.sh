@@ -23,10 +23,10 @@ best_of() {
     "$@" > /dev/null 2>&1
     local best=0 start end took i
     for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
+        bench_clock_us start
         "$@" > /dev/null 2>&1
-        end=$(date +%s%N)
-        took=$(((end - start) / 1000))
+        bench_clock_us end
+        took=$((end - start))
         if ((best == 0 || took < best)); then best=$took; fi
     done
     echo "$best"

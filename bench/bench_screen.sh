@@ -33,7 +33,7 @@ trap 'kill $xvfb 2> /dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do xwd -root -silent -display "$screen" > /dev/null 2>&1 && break; sleep 0.05; done
 export DISPLAY="$screen"
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+now_ms() { echo $((${EPOCHREALTIME/[.,]/} / 1000)); }
 
 shown_all=() written_all=()
 for ((run = 0; run < runs; run++)); do

@@ -29,10 +29,10 @@ time_request() {
     local name=$1 switches=$2 i start end times=()
     "$program" "/P:$tree /O:$work/mix /S /Y $switches" > /dev/null 2>&1 # warms the cache
     for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
+        bench_clock_us start
         "$program" "/P:$tree /O:$work/mix /S /Y $switches" > /dev/null 2>&1
-        end=$(date +%s%N)
-        times+=($(((end - start) / 1000000)))
+        bench_clock_us end
+        times+=($(((end - start) / 1000)))
     done
     best[$name]=$(printf '%s\n' "${times[@]}" | sort -n | head -1)
     median[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")

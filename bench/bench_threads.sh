@@ -30,11 +30,12 @@ trap 'rm -rf "$work"' EXIT
 # Microseconds one command takes. The list is removed first, as the song search's run folder is
 # new each time (ext4 writes an emptied file's pages out at once when it is closed).
 took() {
-    local start
+    local start end
     rm -f "$work/all.lst"
-    start=$(date +%s%N)
+    bench_clock_us start
     "$@" > /dev/null
-    echo $((($(date +%s%N) - start) / 1000))
+    bench_clock_us end
+    echo $((end - start))
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 

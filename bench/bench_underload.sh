@@ -44,10 +44,11 @@ trap 'stop_busy; rm -rf "$work"' EXIT
 
 # Microseconds of one silent request of program $1.
 took() {
-    local start
-    start=$(date +%s%N)
+    local start end
+    bench_clock_us start
     "$1" "/P:$tree /O:$work/mix.m3u /N:$n /S /Y" > /dev/null 2>&1
-    echo $((($(date +%s%N) - start) / 1000))
+    bench_clock_us end
+    echo $((end - start))
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 

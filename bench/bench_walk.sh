@@ -12,6 +12,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cmd="${1:-${MIXGEN_CMD:-$here/build/bin/mixgen-cmd}}"
+source "$here/bench/benchenv.sh"
 tree="${MIXGEN_BENCH_TREE:-/tmp/mixgen-bench-walk-tree}"
 runs="${MIXGEN_BENCH_RUNS:-5}"
 [[ -x "$cmd" ]] || { echo "no mixgen-cmd at $cmd (build it, or pass its path)" >&2; exit 2; }
@@ -69,10 +70,10 @@ best_of() {
     "$@" > /dev/null
     local best=0 start end took i
     for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
+        bench_clock_us start
         "$@" > /dev/null
-        end=$(date +%s%N)
-        took=$(((end - start) / 1000))
+        bench_clock_us end
+        took=$((end - start))
         if ((best == 0 || took < best)); then best=$took; fi
     done
     echo "$best"

@@ -41,7 +41,7 @@ holds_only() {
     [[ "$lines" -eq "$want" && "$distinct" -eq "$want" && "$foreign" -eq 0 ]]
 }
 
-start=$(date +%s%N)
+bench_clock_us start
 for n in $counts; do
     failed=0 wrong=0 mixed=0
     for ((t = 0; t < trials; t++)); do
@@ -73,4 +73,5 @@ for n in $counts; do
     printf '%2d at once x %d trials: %d runs, failed %d, wrong %d, mixed %d, work folders left %d\n' \
         "$n" "$trials" $((2 * n * trials)) "$failed" "$wrong" "$mixed" "$leftovers"
 done
-echo "took $(( ($(date +%s%N) - start) / 1000000 )) ms; command: $0 $program (COUNTS=\"$counts\" TRIALS=$trials SONGS=$songs)"
+bench_clock_us end
+echo "took $(((end - start) / 1000)) ms; command: $0 $program (COUNTS=\"$counts\" TRIALS=$trials SONGS=$songs)"
