@@ -6,7 +6,8 @@
 #   flat    200,000 files in one folder
 # For each, the song search's 13 dir lines (every song pattern) on one thread and on every
 # core, and the floor on one and two threads; warm cache, RUNS interleaved rounds; prints the
-# medians, every core / one thread (target <= 0.6) and the interpreter over the two-thread floor.
+# medians, every core / one thread (target <= 0.6), the floor's own two threads / one (what the
+# machine gives that shape of tree) and the interpreter over the two-thread floor.
 #
 # Usage: bench/bench_threads.sh [path/to/mixgen-cmd]   (bench_floorwalk is taken beside it)
 # The trees are made once by bench/maketree.py, in /tmp.
@@ -39,8 +40,8 @@ took() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-printf '%-7s %10s %10s %10s %10s %8s %8s\n' tree "1 thread" "$(nproc) cores" "floor 1" "floor 2" \
-    cores/1 cmd/floor
+printf '%-7s %10s %10s %10s %10s %8s %8s %8s\n' tree "1 thread" "$(nproc) cores" "floor 1" "floor 2" \
+    cores/1 floor2/1 cmd/floor
 for shape in wide albums flat; do
     case $shape in
     wide) tree=/tmp/mixgen-wide ;;
@@ -59,7 +60,7 @@ for shape in wide albums flat; do
     floor1=$(awk 'NF { print $3 }' <<< "$rounds" | median)
     floor2=$(awk 'NF { print $4 }' <<< "$rounds" | median)
     awk -v s="$shape" -v o="$one" -v a="$all" -v f1="$floor1" -v f2="$floor2" 'BEGIN {
-        printf "%-7s %8.0f us %8.0f us %8.0f us %8.0f us %8.2f %8.2f\n", s, o, a, f1, f2, a / o, a / f2 }'
+        printf "%-7s %8.0f us %8.0f us %8.0f us %8.0f us %8.2f %8.2f %8.2f\n", s, o, a, f1, f2, a / o, f2 / f1, a / f2 }'
 done
 echo "medians of $runs warm rounds; command: $0 $cmd (RUNS=$runs)"
 bench_steal_report
