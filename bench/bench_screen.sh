@@ -33,7 +33,11 @@ trap 'kill $xvfb 2> /dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do xwd -root -silent -display "$screen" > /dev/null 2>&1 && break; sleep 0.05; done
 export DISPLAY="$screen"
 
-now_ms() { echo $((${EPOCHREALTIME/[.,]/} / 1000)); }
+now_ms() {
+    local us
+    bench_clock_us us
+    echo $((us / 1000))
+}
 
 shown_all=() written_all=()
 for ((run = 0; run < runs; run++)); do
