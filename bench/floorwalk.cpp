@@ -48,15 +48,21 @@ struct Dirent64 {
     char name[1];
 };
 
-// Reads the open folder fd, counting its files; calls onFolder(name) for each subfolder.
+// Reads the open folder fd from where it stands, counting its files; calls onFolder(name) for
+// each subfolder. With until (a position), stops at the first entry from there.
 template <typename OnFolder>
-void readFolder(int fd, std::vector<char>& buffer, Counts& counts, OnFolder&& onFolder) {
+void readFolder(int fd, std::vector<char>& buffer, Counts& counts, OnFolder&& onFolder,
+                long long until = -1) {
+    long long position = 0; // of the entry read next, as the entry before it tells (0 at first)
     for (;;) {
         const long got = ::syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
         if (got <= 0)
             return;
         for (long at = 0; at < got;) {
             const auto* entry = reinterpret_cast<const Dirent64*>(buffer.data() + at);
+            if (until >= 0 && position >= until)
+                return;
+            position = entry->offset;
             at += entry->length;
             if (entry->name[0] == '.')
                 continue;
@@ -92,23 +98,9 @@ void readRange(int fd, long long from, long long until, std::vector<char>& buffe
     // A range holding no entry would otherwise start at the first entry of the next.
     if (until >= 0 && positionAfterFirstEntry(fd, from) == positionAfterFirstEntry(fd, until))
         return;
-    if (::lseek(fd, from, SEEK_SET) < 0)
-        return;
-    long long position = from; // of the entry read next: the one before it tells it
-    for (;;) {
-        const long got = ::syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
-        if (got <= 0)
-            return;
-        for (long at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const Dirent64*>(buffer.data() + at);
-            if (until >= 0 && position >= until)
-                return;
-            position = entry->offset;
-            at += entry->length;
-            if (entry->name[0] != '.' && entry->type == DT_REG)
-                ++counts.files;
-        }
-    }
+    const auto noSubfolders = [](const char*) {}; // the folder has none
+    if (::lseek(fd, from, SEEK_SET) >= 0)
+        readFolder(fd, buffer, counts, noSubfolders, until);
 }
 
 // Walks below the open folder fd (closing it), depth first.
