@@ -1,5 +1,6 @@
 // The pick's cost with a large found-songs list: the Fenwick tree against the list that moves
 // every later song up after each pick; and the cost of decoding the list file while it grows.
+#include "generate/balanceddraw.h"
 #include "generate/playlistwriter.h"
 #include "generate/randomsource.h"
 #include "generate/songsearch.h"
@@ -122,6 +123,33 @@ void BM_ShiftingListPick(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * requested);
 }
 BENCHMARK(BM_ShiftingListPick)->Args({100'000, 10'000})->Unit(benchmark::kMillisecond);
+
+// The fair draw ("/B") over range(0) songs in album folders of 8, listed folder by folder as
+// the search lists them: the songs grouped by their folder, then range(1) of them drawn and taken.
+void BM_BalancedDraw(benchmark::State& state) {
+    QStringList albums;
+    albums.reserve(state.range(0));
+    for (qsizetype i = 0; i < state.range(0); ++i)
+        albums.append(QStringLiteral("/home/user/Music/Artist %1/Album %2/Track %3.mp3")
+                          .arg(i / 400, 5, 10, QLatin1Char('0'))
+                          .arg(i / 8 % 50)
+                          .arg(i % 8));
+    const FoundSongs all(albums);
+    ClockSeededRandom random(1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            FoundSongs found = all;
+            state.ResumeTiming();
+            BalancedDraw draw(found);
+            for (qsizetype i = 0; i < state.range(1) && !draw.isEmpty(); ++i)
+                found.takeStored(draw.draw(random));
+            state.PauseTiming();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BalancedDraw)->Args({1'000'000, 100})->Unit(benchmark::kMillisecond);
 
 // A list file of about 65 MB as the interpreter writes it: 700000 lines of 94 bytes; every
 // accentEvery-th name (none when 0) holds a byte that the table translates.

@@ -3,41 +3,72 @@
 #include "generate/playlistwriter.h"
 #include "generate/randomsource.h"
 
+#include <bit>
+#include <cstring>
+#include <functional>
+#include <string.h>
 #include <string_view>
-#include <unordered_map>
 
 namespace mixgen {
 
 namespace {
 
+// The folder of a path: all before its last slash.
 std::string_view folderOf(QByteArrayView path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return {path.data(), std::size_t(slash < 0 ? 0 : slash)};
+    const void* slash = memrchr(path.data(), '/', std::size_t(path.size()));
+    return {path.data(), slash ? std::size_t(static_cast<const char*>(slash) - path.data()) : 0};
+}
+
+constexpr std::size_t kNoRun = std::size_t(-1);
+
+bool liesIn(QByteArrayView path, std::string_view folder) {
+    const std::size_t length = folder.size();
+    return std::size_t(path.size()) > length && path[qsizetype(length)] == '/' &&
+           std::memcmp(path.data(), folder.data(), length) == 0 &&
+           !std::memchr(path.data() + length + 1, '/', std::size_t(path.size()) - length - 1);
 }
 
 } // namespace
 
 BalancedDraw::BalancedDraw(const FoundSongs& found) {
+    // The search lists a folder's songs one after another (once for each pattern), so the
+    // songs are read in runs of one folder, and only a run's folder is looked up.
+    struct Run {
+        std::string_view folder;
+        qsizetype first; // its first song, of those left
+        qsizetype size;
+    };
     const qsizetype count = found.size();
-    std::vector<std::int32_t> folderOfSong(static_cast<std::size_t>(count));
-    std::vector<qsizetype> sizes;
-    // The search lists a folder's songs one after another (for each pattern), so the folder
-    // is looked up only where it changes.
-    std::unordered_map<std::string_view, std::int32_t> ids;
-    std::string_view previous;
-    std::int32_t id = -1;
+    std::vector<Run> runs;
     for (qsizetype i = 0; i < count; ++i) {
-        const std::string_view folder = folderOf(found.utf8(i));
-        if (id < 0 || folder != previous) {
-            const auto [it, added] = ids.try_emplace(folder, std::int32_t(sizes.size()));
-            if (added)
-                sizes.push_back(0);
-            id = it->second;
-            previous = folder;
-        }
-        folderOfSong[std::size_t(i)] = id;
-        ++sizes[std::size_t(id)];
+        const QByteArrayView path = found.utf8(i);
+        if (!runs.empty() && liesIn(path, runs.back().folder))
+            ++runs.back().size;
+        else
+            runs.push_back({folderOf(path), i, 1});
     }
+
+    // A folder listed for several patterns gives several runs: each run's folder is looked up
+    // in a table of the first run of each folder (open addressing, at most half full, so a
+    // lookup mostly reads one slot, where a node-based map missed the cache twice).
+    std::vector<std::size_t> runFolders(runs.size());
+    std::vector<qsizetype> sizes;
+    const std::size_t mask = std::bit_ceil(2 * runs.size()) - 1;
+    std::vector<std::size_t> firstRuns(mask + 1, kNoRun);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        std::size_t slot = std::hash<std::string_view>{}(runs[r].folder) & mask;
+        while (firstRuns[slot] != kNoRun && runs[firstRuns[slot]].folder != runs[r].folder)
+            slot = (slot + 1) & mask;
+        if (firstRuns[slot] == kNoRun) {
+            firstRuns[slot] = r;
+            runFolders[r] = sizes.size();
+            sizes.push_back(0);
+        } else {
+            runFolders[r] = runFolders[firstRuns[slot]];
+        }
+        sizes[runFolders[r]] += runs[r].size;
+    }
+
     m_folders.reserve(sizes.size());
     std::vector<qsizetype> next(sizes.size());
     qsizetype begin = 0;
@@ -47,9 +78,11 @@ BalancedDraw::BalancedDraw(const FoundSongs& found) {
         begin += sizes[f];
     }
     m_songs.resize(std::size_t(count));
-    for (qsizetype i = 0; i < count; ++i)
-        m_songs[std::size_t(next[std::size_t(folderOfSong[std::size_t(i)])]++)] =
-            found.storedPosition(i);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        qsizetype& at = next[runFolders[r]];
+        for (qsizetype i = runs[r].first; i < runs[r].first + runs[r].size; ++i)
+            m_songs[std::size_t(at++)] = found.storedPosition(i);
+    }
 }
 
 qsizetype BalancedDraw::draw(RandomSource& random) {

@@ -1,5 +1,6 @@
 // The pick with a playlist style: a length target, the fair draw, extended entries and
 // relative paths, over real song files.
+#include "generate/balanceddraw.h"
 #include "generate/lengthtarget.h"
 #include "generate/relativepaths.h"
 #include "generate/styledpick.h"
@@ -41,12 +42,11 @@ StyledPickResult pick(QStringList songs, QStringList& picked, int requested,
                       QByteArray* bytes = nullptr, const QString& playlist = QString()) {
     FoundSongs found(songs);
     PickedSongs pickedSongs;
-    const StyledPickResult result =
-        pickStyled(found, pickedSongs, requested, random, style, playlist,
-                   [bytes](QByteArrayView piece) {
-                       if (bytes)
-                           bytes->append(piece);
-                   });
+    const StyledPickResult result = pickStyled(found, pickedSongs, requested, random, style,
+                                               playlist, [bytes](QByteArrayView piece) {
+                                                   if (bytes)
+                                                       bytes->append(piece);
+                                               });
     picked.clear();
     for (qsizetype i = 0; i < pickedSongs.size(); ++i)
         picked.append(QString::fromUtf8(pickedSongs.utf8(i)));
@@ -154,6 +154,34 @@ TEST(StyledPick, BalanceGivesEveryFolderTheSameShare) {
     QStringList expected = songs;
     expected.sort();
     EXPECT_EQ(picked, expected);
+}
+
+// Catches a fair draw that counts a folder twice when the search lists it once for each
+// pattern, or that puts a subfolder's songs, listed between them, in its parent.
+TEST(StyledPick, BalanceKnowsAFolderAcrossItsRuns) {
+    QStringList songs;
+    for (int i = 0; i < 5; ++i)
+        songs << QStringLiteral("/music/A/%1.mp3").arg(i)
+              << QStringLiteral("/music/A/Live/%1.mp3").arg(i);
+    songs.sort(); // as one pattern lists them: A's songs, then those of A/Live
+    songs << "/music/B/1.mp3"
+          << "/music/A/5.wma"
+          << "/music/A/6.wma"
+          << "/music/Ab/1.wma";
+    FoundSongs found(songs);
+    BalancedDraw draw(found);
+    EXPECT_EQ(draw.folderCount(), 4); // A, A/Live, B, Ab
+
+    ScriptedRandom random;
+    QStringList drawn;
+    while (!draw.isEmpty()) {
+        const qsizetype position = draw.draw(random);
+        drawn << QString::fromUtf8(found.storedUtf8(position));
+        found.takeStored(position);
+    }
+    drawn.sort();
+    songs.sort();
+    EXPECT_EQ(drawn, songs);
 }
 
 // Catches an extended playlist without its header, an entry without its "#EXTINF" line, or
