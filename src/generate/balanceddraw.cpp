@@ -2,11 +2,12 @@
 
 #include "generate/playlistwriter.h"
 #include "generate/randomsource.h"
+#include "platform/prefetch.h"
 
 #include <bit>
 #include <cstring>
 #include <functional>
-#include <string.h>
+#include <string.h> // memrchr
 #include <string_view>
 
 namespace mixgen {
@@ -19,8 +20,6 @@ std::string_view folderOf(QByteArrayView path) {
     return {path.data(), slash ? std::size_t(static_cast<const char*>(slash) - path.data()) : 0};
 }
 
-constexpr std::size_t kNoRun = std::size_t(-1);
-
 bool liesIn(QByteArrayView path, std::string_view folder) {
     const std::size_t length = folder.size();
     return std::size_t(path.size()) > length && path[qsizetype(length)] == '/' &&
@@ -32,9 +31,11 @@ bool liesIn(QByteArrayView path, std::string_view folder) {
 
 BalancedDraw::BalancedDraw(const FoundSongs& found) {
     // The search lists a folder's songs one after another (once for each pattern), so the
-    // songs are read in runs of one folder, and only a run's folder is looked up.
+    // songs are read in runs of one folder, and only a run's folder is looked up. Its hash is
+    // taken while its bytes are at hand: the runs lie all over the songs' memory.
     struct Run {
         std::string_view folder;
+        std::size_t hash;
         qsizetype first; // its first song, of those left
         qsizetype size;
     };
@@ -42,29 +43,41 @@ BalancedDraw::BalancedDraw(const FoundSongs& found) {
     std::vector<Run> runs;
     for (qsizetype i = 0; i < count; ++i) {
         const QByteArrayView path = found.utf8(i);
-        if (!runs.empty() && liesIn(path, runs.back().folder))
+        if (!runs.empty() && liesIn(path, runs.back().folder)) {
             ++runs.back().size;
-        else
-            runs.push_back({folderOf(path), i, 1});
+        } else {
+            const std::string_view folder = folderOf(path);
+            runs.push_back({folder, std::hash<std::string_view>{}(folder), i, 1});
+        }
     }
 
     // A folder listed for several patterns gives several runs: each run's folder is looked up
-    // in a table of the first run of each folder (open addressing, at most half full, so a
-    // lookup mostly reads one slot, where a node-based map missed the cache twice).
+    // in a table of the first run of each folder, open addressing, at most half full. A slot
+    // holds that run plus one (0: empty; runs number far below 2^40) below the top bits of its
+    // folder's hash, which settle most mismatches without reading the run; the slots are
+    // asked for some runs ahead, as each is a cache miss.
+    constexpr std::uint64_t kRunMask = (std::uint64_t(1) << 40) - 1;
+    constexpr std::size_t kAhead = 16;
+    const std::size_t mask = std::bit_ceil(2 * runs.size()) - 1;
+    std::vector<std::uint64_t> firstRuns(mask + 1, 0);
     std::vector<std::size_t> runFolders(runs.size());
     std::vector<qsizetype> sizes;
-    const std::size_t mask = std::bit_ceil(2 * runs.size()) - 1;
-    std::vector<std::size_t> firstRuns(mask + 1, kNoRun);
     for (std::size_t r = 0; r < runs.size(); ++r) {
-        std::size_t slot = std::hash<std::string_view>{}(runs[r].folder) & mask;
-        while (firstRuns[slot] != kNoRun && runs[firstRuns[slot]].folder != runs[r].folder)
-            slot = (slot + 1) & mask;
-        if (firstRuns[slot] == kNoRun) {
-            firstRuns[slot] = r;
+        if (r + kAhead < runs.size())
+            prefetchLine(&firstRuns[runs[r + kAhead].hash & mask]);
+        const std::uint64_t tag = std::uint64_t(runs[r].hash) & ~kRunMask;
+        std::size_t slot = runs[r].hash & mask;
+        for (; firstRuns[slot] != 0; slot = (slot + 1) & mask) {
+            const std::uint64_t held = firstRuns[slot];
+            if ((held & ~kRunMask) == tag && runs[(held & kRunMask) - 1].folder == runs[r].folder)
+                break;
+        }
+        if (firstRuns[slot] == 0) {
+            firstRuns[slot] = tag | (r + 1);
             runFolders[r] = sizes.size();
             sizes.push_back(0);
         } else {
-            runFolders[r] = runFolders[firstRuns[slot]];
+            runFolders[r] = runFolders[(firstRuns[slot] & kRunMask) - 1];
         }
         sizes[runFolders[r]] += runs[r].size;
     }
