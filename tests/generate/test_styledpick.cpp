@@ -42,11 +42,12 @@ StyledPickResult pick(QStringList songs, QStringList& picked, int requested,
                       QByteArray* bytes = nullptr, const QString& playlist = QString()) {
     FoundSongs found(songs);
     PickedSongs pickedSongs;
-    const StyledPickResult result = pickStyled(found, pickedSongs, requested, random, style,
-                                               playlist, [bytes](QByteArrayView piece) {
-                                                   if (bytes)
-                                                       bytes->append(piece);
-                                               });
+    const StyledPickResult result =
+        pickStyled(found, pickedSongs, requested, random, style, playlist,
+                   [bytes](QByteArrayView piece) {
+                       if (bytes)
+                           bytes->append(piece);
+                   });
     picked.clear();
     for (qsizetype i = 0; i < pickedSongs.size(); ++i)
         picked.append(QString::fromUtf8(pickedSongs.utf8(i)));
