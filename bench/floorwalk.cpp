@@ -86,7 +86,7 @@ bool readInRanges(const char* path) {
 
 // The position of the entry after the first one at or after position at; -1 when none is.
 long long positionAfterFirstEntry(int fd, long long at) {
-    alignas(8) char records[4096]; // room for the longest name's record, and few more
+    alignas(8) char records[4096]; // room for the longest name's record, and a few more
     if (::lseek(fd, at, SEEK_SET) < 0 ||
         ::syscall(SYS_getdents64, fd, records, sizeof records) <= 0)
         return -1;
