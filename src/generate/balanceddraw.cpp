@@ -52,32 +52,27 @@ BalancedDraw::BalancedDraw(const FoundSongs& found) {
     }
 
     // A folder listed for several patterns gives several runs: each run's folder is looked up
-    // in a table of the first run of each folder, open addressing, at most half full. A slot
-    // holds that run plus one (0: empty; runs number far below 2^40) below the top bits of its
-    // folder's hash, which settle most mismatches without reading the run; the slots are
-    // asked for some runs ahead, as each is a cache miss.
-    constexpr std::uint64_t kRunMask = (std::uint64_t(1) << 40) - 1;
+    // in a table of the first run of each folder, open addressing, at most half full. The
+    // slots are asked for some runs ahead, as each is a cache miss.
+    constexpr std::size_t kNoRun = std::size_t(-1);
     constexpr std::size_t kAhead = 16;
     const std::size_t mask = std::bit_ceil(2 * runs.size()) - 1;
-    std::vector<std::uint64_t> firstRuns(mask + 1, 0);
+    std::vector<std::size_t> firstRuns(mask + 1, kNoRun);
     std::vector<std::size_t> runFolders(runs.size());
     std::vector<qsizetype> sizes;
     for (std::size_t r = 0; r < runs.size(); ++r) {
         if (r + kAhead < runs.size())
             prefetchLine(&firstRuns[runs[r + kAhead].hash & mask]);
-        const std::uint64_t tag = std::uint64_t(runs[r].hash) & ~kRunMask;
         std::size_t slot = runs[r].hash & mask;
-        for (; firstRuns[slot] != 0; slot = (slot + 1) & mask) {
-            const std::uint64_t held = firstRuns[slot];
-            if ((held & ~kRunMask) == tag && runs[(held & kRunMask) - 1].folder == runs[r].folder)
-                break;
-        }
-        if (firstRuns[slot] == 0) {
-            firstRuns[slot] = tag | (r + 1);
+        while (firstRuns[slot] != kNoRun && (runs[firstRuns[slot]].hash != runs[r].hash ||
+                                             runs[firstRuns[slot]].folder != runs[r].folder))
+            slot = (slot + 1) & mask;
+        if (firstRuns[slot] == kNoRun) {
+            firstRuns[slot] = r;
             runFolders[r] = sizes.size();
             sizes.push_back(0);
         } else {
-            runFolders[r] = runFolders[(firstRuns[slot] & kRunMask) - 1];
+            runFolders[r] = runFolders[firstRuns[slot]];
         }
         sizes[runFolders[r]] += runs[r].size;
     }
