@@ -1,9 +1,10 @@
 // What new memory costs on this machine, beside which the walk's and the request's own memory
 // is judged: MB megabytes of anonymous memory written for the first time a 4 KB page at a
 // time (one fault each, as a growing list takes it), the same handed over in one call before
-// it is written (MAP_POPULATE: no faults, the kernel's own cost of giving pages), and the same
-// in 2 MB pages (MADV_HUGEPAGE, where the kernel allows it); then what giving each back costs.
-// A virtual machine whose host takes freed pages back pays for every page it gives again.
+// it is written (MADV_POPULATE_WRITE: no faults, the kernel's own cost of giving pages), and
+// the same in 2 MB pages (MADV_HUGEPAGE, where the kernel allows it); then what giving each
+// back costs. A virtual machine whose host takes freed pages back pays for every page it
+// gives again.
 //
 // Usage: bench_newpages   (MB=32 by default; ROUNDS=15); prints the medians in ms.
 #include <algorithm>
@@ -32,19 +33,23 @@ enum class Pages { Small, Populated, Huge };
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
-// One round: the time to have the memory written once, and the time to give it back.
-bool round(Pages pages, std::size_t bytes, double& took, double& freed) {
+// Once: the time to have the memory written, and the time to give it back.
+bool timeOnce(Pages pages, std::size_t bytes, double& took, double& freed) {
     const auto start = Clock::now();
     // Room for a 2 MB boundary inside, so that huge pages can cover all of it.
     const std::size_t mapped = bytes + kHugePage;
-    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (pages == Pages::Populated ? MAP_POPULATE : 0);
-    void* block = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, flags, -1, 0);
+    void* block =
+        ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED)
         return false;
     const auto from = reinterpret_cast<std::uintptr_t>(block);
     auto* aligned = reinterpret_cast<char*>((from + kHugePage - 1) & ~(kHugePage - 1));
     if (pages == Pages::Huge)
         ::madvise(aligned, bytes, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    if (pages == Pages::Populated)
+        ::madvise(aligned, bytes, MADV_POPULATE_WRITE);
+#endif
     for (std::size_t at = 0; at < bytes; at += 4096)
         aligned[at] = 1;
     const auto written = Clock::now();
@@ -60,7 +65,7 @@ bool round(Pages pages, std::size_t bytes, double& took, double& freed) {
 int main() {
     const std::size_t megabytes =
         std::getenv("MB") ? std::strtoul(std::getenv("MB"), nullptr, 10) : 32;
-    const int rounds = std::getenv("ROUNDS") ? std::atoi(std::getenv("ROUNDS")) : 15;
+    const int rounds = std::max(std::getenv("ROUNDS") ? std::atoi(std::getenv("ROUNDS")) : 15, 1);
     const std::size_t bytes = std::max<std::size_t>(megabytes, 1) << 20;
     const struct {
         Pages pages;
@@ -72,9 +77,9 @@ int main() {
                 rounds);
     for (const auto& kind : kinds) {
         std::vector<double> took, freed;
-        for (int i = 0; i < std::max(rounds, 1); ++i) {
+        for (int i = 0; i < rounds; ++i) {
             double t, f;
-            if (!round(kind.pages, bytes, t, f)) {
+            if (!timeOnce(kind.pages, bytes, t, f)) {
                 std::perror("mmap");
                 return 1;
             }
