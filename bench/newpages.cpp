@@ -16,18 +16,13 @@
 
 #include <sys/mman.h>
 
+#include "roundtimes.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msBetween(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Clock;
+using bench::median;
+using bench::msBetween;
 
 enum class Pages { Small, Populated, Huge };
 

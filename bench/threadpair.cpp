@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "roundtimes.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::median;
+using bench::msSince;
 
 // Work the compiler cannot drop, counted in steps rather than by the clock.
 void work(long steps) {
@@ -42,11 +42,6 @@ void letOtherCoreIdle() {
 
 // The pace of busy threads is counted in steps of this long.
 constexpr auto kStep = std::chrono::milliseconds(20);
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 
