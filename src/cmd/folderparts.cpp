@@ -35,11 +35,19 @@ std::vector<FolderPart> folderParts(const FileSystemFacts& facts, unsigned count
     if (!facts.endOffsetIsFinal || count < 2)
         return {FolderPart{}};
     // ext4's positions of a hashed folder's entries: half the hash in the high 32 bits, so
-    // below 2^63; the folder's end is kEndOfFolderOffset.
-    const std::int64_t step = kEndOfFolderOffset / count;
+    // below 2^63; the folder's end is kEndOfFolderOffset. The parts shrink as they go, part i
+    // weighing 2 (count - i) - 1 of count squared: the threads claim the big ones first, and
+    // the last ones, which decide how long a thread waits for the others, are small.
+    const auto boundary = [count](unsigned i) {
+        const auto weightBefore = std::int64_t(i) * (2 * std::int64_t(count) - i);
+        const auto total = std::int64_t(count) * count;
+        // The offset stays below 2^63: it is cut into total-th parts before it is multiplied.
+        return kEndOfFolderOffset / total * weightBefore +
+               kEndOfFolderOffset % total * weightBefore / total;
+    };
     std::vector<FolderPart> parts;
     for (unsigned i = 0; i < count; ++i)
-        parts.push_back({i * step, i + 1 == count ? -1 : (i + 1) * step});
+        parts.push_back({boundary(i), i + 1 == count ? -1 : boundary(i + 1)});
     return parts;
 }
 

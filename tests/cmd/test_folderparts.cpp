@@ -72,4 +72,28 @@ TEST(FolderParts, MergedPartsKeepTheOrderOfOneListing) {
     }
 }
 
+// Catches a huge folder's parts that overlap, leave a gap or overflow the positions (which
+// reach 2^63), and last parts that are not the smallest: the threads wait longest for the
+// part claimed last.
+TEST(FolderParts, PartsCoverTheFolderBiggestFirst) {
+    FileSystemFacts hashed;
+    hashed.endOffsetIsFinal = true;
+    for (const unsigned count : {2u, 8u, 64u, 256u}) {
+        const std::vector<FolderPart> parts = folderParts(hashed, count);
+        ASSERT_EQ(parts.size(), count);
+        EXPECT_EQ(parts.front().from, 0);
+        EXPECT_EQ(parts.back().until, -1);
+        std::int64_t before = kEndOfFolderOffset;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const std::int64_t until = parts[i].until < 0 ? kEndOfFolderOffset : parts[i].until;
+            if (i > 0)
+                EXPECT_EQ(parts[i].from, parts[i - 1].until) << count << " parts, part " << i;
+            EXPECT_GT(until - parts[i].from, 0) << count << " parts, part " << i;
+            EXPECT_LE(until - parts[i].from, before) << count << " parts, part " << i;
+            before = until - parts[i].from;
+        }
+    }
+    EXPECT_TRUE(folderParts(FileSystemFacts{}, 8).front().whole()); // positions not by hash
+}
+
 } // namespace
