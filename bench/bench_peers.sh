@@ -43,17 +43,24 @@ run_floor() { "$floor" "$tree"; }
 drop_caches() { [[ "$cold" == 1 ]] && sync && echo 3 > /proc/sys/vm/drop_caches || true; }
 
 tools="mixgen find bfs fd floor"
-declare -A best rounds took
+declare -A best rounds took disk_kib disk_runs
+for tool in $tools; do disk_kib[$tool]=0 disk_runs[$tool]=0; done
 for n in 1000 100000; do
     for tool in $tools; do best[$tool$n]=0; done
     "run_mixgen" "$n" > /dev/null 2>&1 # warm-up
     for ((i = 0; i < runs; i++)); do
         for tool in $tools; do # interleaved
             drop_caches
+            bench_read_kib read_from
             bench_clock_us start
             "run_$tool" "$n" > /dev/null 2>&1
             bench_clock_us end
+            bench_read_kib read_to
             took[$tool]=$((end - start))
+            if ((read_to > read_from)); then
+                disk_kib[$tool]=$((disk_kib[$tool] + read_to - read_from))
+                disk_runs[$tool]=$((disk_runs[$tool] + 1))
+            fi
             if ((best[$tool$n] == 0 || took[$tool] < best[$tool$n])); then
                 best[$tool$n]=${took[$tool]}
             fi
@@ -88,4 +95,10 @@ for n in 1000 100000; do
         "$(median_ratio "${rounds[$n]}" 4)" "$(median_ratio "${rounds[$n]}" 5)"
 done
 echo "command: $0 $program $tree (RUNS=$runs COLD=$cold)"
+printf 'read from disk in the timed runs (none when warm):'
+for tool in $tools; do
+    printf ' %s %d KiB in %d of %d runs;' "$tool" "${disk_kib[$tool]}" "${disk_runs[$tool]}" \
+        $((2 * runs))
+done
+echo
 bench_steal_report

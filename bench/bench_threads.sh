@@ -40,6 +40,7 @@ took() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+read_kib=""
 printf '%-7s %10s %10s %10s %10s %8s %8s %8s\n' tree "1 thread" "$(nproc) cores" "floor 1" "floor 2" \
     cores/1 floor2/1 cmd/floor
 for shape in wide albums flat; do
@@ -51,10 +52,13 @@ for shape in wide albums flat; do
     bench_song_batch "$tree" "$work/all.bat" "$work/all.lst"
     "$cmd" "$work/all.bat" # warm-up
     rounds=""
+    bench_read_kib read_from
     for ((i = 0; i < runs; i++)); do # interleaved
         rounds+="$(took "$cmd" --threads 1 "$work/all.bat") $(took "$cmd" "$work/all.bat")"
         rounds+=" $(took "$floor" --threads 1 "$tree") $(took "$floor" "$tree")"$'\n'
     done
+    bench_read_kib read_to
+    read_kib+=" $shape $((read_to - read_from)) KiB;"
     one=$(awk 'NF { print $1 }' <<< "$rounds" | median)
     all=$(awk 'NF { print $2 }' <<< "$rounds" | median)
     floor1=$(awk 'NF { print $3 }' <<< "$rounds" | median)
@@ -63,4 +67,5 @@ for shape in wide albums flat; do
         printf "%-7s %8.0f us %8.0f us %8.0f us %8.0f us %8.2f %8.2f %8.2f\n", s, o, a, f1, f2, a / o, f2 / f1, a / f2 }'
 done
 echo "medians of $runs warm rounds; command: $0 $cmd (RUNS=$runs)"
+echo "read from disk in the timed rounds (none when warm):$read_kib"
 bench_steal_report

@@ -49,6 +49,12 @@ bench_steal_report() {
         "$((($(bench_steal_ticks) - steal_from) * 1000 / $(getconf CLK_TCK))) ms"
 }
 
+# bench_read_kib VAR: the KiB read from disk so far (pgpgin, /proc/vmstat), into VAR. A warm run
+# reads none. A machine whose memory manager pages out what was not used for a minute or so
+# (DAMON's pageout, as on the VM these figures were taken on) makes a "warm" run read now and
+# then, and its time is then partly a cold one.
+bench_read_kib() { printf -v "$1" '%s' "$(awk '/^pgpgin / { print $2 }' /proc/vmstat)"; }
+
 # bench_clock_us VAR: the wall clock in microseconds, into VAR, read by the shell itself
 # ($EPOCHREALTIME): starting `date` for it put some 1.5 ms of its own start into every time taken.
 bench_clock_us() { printf -v "$1" '%s' "${EPOCHREALTIME/[.,]/}"; }
