@@ -95,7 +95,8 @@ for n in 1000 100000; do
         "$(median_ratio "${rounds[$n]}" 4)" "$(median_ratio "${rounds[$n]}" 5)"
 done
 echo "command: $0 $program $tree (RUNS=$runs COLD=$cold)"
-printf 'read from disk in the timed runs (none when warm):'
+printf 'read from disk in the timed runs (%s):' \
+    "$([[ $cold == 1 ]] && echo "every run, the cache dropped before it" || echo "none when warm")"
 for tool in $tools; do
     printf ' %s %d KiB in %d of %d runs;' "$tool" "${disk_kib[$tool]}" "${disk_runs[$tool]}" \
         $((2 * runs))
