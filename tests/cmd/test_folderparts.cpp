@@ -86,8 +86,9 @@ TEST(FolderParts, PartsCoverTheFolderBiggestFirst) {
         std::int64_t before = kEndOfFolderOffset;
         for (std::size_t i = 0; i < parts.size(); ++i) {
             const std::int64_t until = parts[i].until < 0 ? kEndOfFolderOffset : parts[i].until;
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_EQ(parts[i].from, parts[i - 1].until) << count << " parts, part " << i;
+            }
             EXPECT_GT(until - parts[i].from, 0) << count << " parts, part " << i;
             EXPECT_LE(until - parts[i].from, before) << count << " parts, part " << i;
             before = until - parts[i].from;
