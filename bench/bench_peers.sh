@@ -103,3 +103,4 @@ for tool in $tools; do
 done
 echo
 bench_steal_report
+bench_pageout_note

@@ -69,3 +69,4 @@ done
 echo "medians of $runs warm rounds; command: $0 $cmd (RUNS=$runs)"
 echo "read from disk in the timed rounds (none when warm):$read_kib"
 bench_steal_report
+bench_pageout_note

@@ -55,6 +55,18 @@ bench_steal_report() {
 # then, and its time is then partly a cold one.
 bench_read_kib() { printf -v "$1" '%s' "$(awk '/^pgpgin / { print $2 }' /proc/vmstat)"; }
 
+# bench_pageout_note: a line saying so when such a pageout runs (a DAMON daemon that is on with a
+# pageout scheme). Stopping it while the figures are taken (as root, "off" into the daemon's
+# state, and "on" again after) keeps warm runs warm; the host's own load still shows in steal.
+bench_pageout_note() {
+    local daemon
+    for daemon in /sys/kernel/mm/damon/admin/kdamonds/*; do
+        [[ -r "$daemon/state" && "$(cat "$daemon/state")" == on ]] || continue
+        grep -qsx pageout "$daemon"/contexts/*/schemes/*/action || continue
+        echo "note: $daemon pages out memory left unused for a while: warm runs may read from disk"
+    done
+}
+
 # bench_clock_us VAR: the wall clock in microseconds, into VAR, read by the shell itself
 # ($EPOCHREALTIME): starting `date` for it put some 1.5 ms of its own start into every time taken.
 bench_clock_us() { printf -v "$1" '%s' "${EPOCHREALTIME/[.,]/}"; }
